@@ -1,0 +1,53 @@
+// Window-test driver: starts Ringfeed.exe from a folder of its own with a
+// chosen profile, finds its windows, and waits on conditions with time limits.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+
+namespace e2e {
+
+// A fresh, empty folder for one test (on the test drive T: when mapped).
+std::string MakeTestFolder(const std::string& name);
+
+// Built programs, found beside the test executable's tree.
+std::string BuiltProgram(const char* name);
+
+std::string ReadFileText(const std::string& path);
+bool WriteFileText(const std::string& path, const std::string& text);
+
+// Waits until `done` holds, polling every 20 ms; false after `timeoutMs`.
+bool WaitUntil(const std::function<bool()>& done, DWORD timeoutMs = 10000);
+
+// One started copy of Ringfeed.exe in its own folder.
+class RingfeedRun {
+ public:
+  explicit RingfeedRun(const std::string& folder);
+  ~RingfeedRun();  // ends the process if a test left it running
+
+  std::string Folder() const { return folder_; }
+  std::string ProfilePath() const { return folder_ + "\\Ringfeed.ini"; }
+
+  // Copies Ringfeed.exe into the folder and starts it.
+  bool Start(int showCommand = SW_SHOWNORMAL);
+  // The Control window of this process, waiting for it to appear.
+  HWND WaitForControlWindow(DWORD timeoutMs = 15000);
+  // Waits for the process to end; its exit code, or STILL_ACTIVE on time-out.
+  DWORD WaitForExit(DWORD timeoutMs = 15000);
+  DWORD ProcessId() const { return process_.dwProcessId; }
+
+ private:
+  std::string folder_;
+  PROCESS_INFORMATION process_ = {};
+};
+
+// Top-level window of a process with the given exact title, or null.
+HWND FindProcessWindow(DWORD processId, const char* title);
+std::string WindowText(HWND window);
+std::string ControlText(HWND dialog, int id);
+// Value of a key in a profile file, or "<absent>".
+std::string ProfileValue(const std::string& path, const char* section, const char* key);
+
+}  // namespace e2e
