@@ -80,7 +80,23 @@ void inverse_dct_reference(int16_t block[64]) {
 
 #if defined(__SSE2__)
 
+namespace {
+
+bool OnlyDc(const int16_t block[64]) {
+  int any = 0;
+  for (int i = 1; i < 64; ++i) any |= block[i];
+  return any == 0;
+}
+
+}  // namespace
+
 void inverse_dct_fast(int16_t block[64]) {
+  if (OnlyDc(block)) {
+    // Every output is c[0][y] * (F * c[0][x]) with one constant c[0][*].
+    const int16_t value = RoundAndClip(kBasis.c[0][0] * (block[0] * kBasis.c[0][0]));
+    for (int i = 0; i < 64; ++i) block[i] = value;
+    return;
+  }
   // t[v] holds row v of the horizontal pass as four pairs of columns.
   __m128d t[8][4];
   int rows[8];
@@ -88,12 +104,12 @@ void inverse_dct_fast(int16_t block[64]) {
   for (int v = 0; v < 8; ++v) {
     const int16_t* f = block + 8 * v;
     if ((f[0] | f[1] | f[2] | f[3] | f[4] | f[5] | f[6] | f[7]) == 0) continue;
-    // The first product equals 0 + product, so the sum can start with it.
-    __m128d coefficient = _mm_set1_pd(f[0]);
-    for (int p = 0; p < 4; ++p)
-      t[v][p] = _mm_mul_pd(coefficient, _mm_loadu_pd(&kBasis.c[0][2 * p]));
-    for (int u = 1; u < 8; ++u) {
-      coefficient = _mm_set1_pd(f[u]);
+    // Zero coefficients are skipped: the sum starts at 0 and adding a zero
+    // product changes nothing.
+    for (int p = 0; p < 4; ++p) t[v][p] = _mm_setzero_pd();
+    for (int u = 0; u < 8; ++u) {
+      if (f[u] == 0) continue;
+      const __m128d coefficient = _mm_set1_pd(f[u]);
       for (int p = 0; p < 4; ++p)
         t[v][p] = _mm_add_pd(t[v][p], _mm_mul_pd(coefficient, _mm_loadu_pd(&kBasis.c[u][2 * p])));
     }
@@ -129,28 +145,9 @@ void inverse_dct_fast(int16_t block[64]) {
 
 #else
 
-void inverse_dct_fast(int16_t block[64]) {
-  double t[8][8];
-  int rows[8];
-  int row_count = 0;
-  for (int v = 0; v < 8; ++v) {
-    const int16_t* f = block + 8 * v;
-    if ((f[0] | f[1] | f[2] | f[3] | f[4] | f[5] | f[6] | f[7]) == 0) continue;
-    for (int x = 0; x < 8; ++x) {
-      double sum = f[0] * kBasis.c[0][x];
-      for (int u = 1; u < 8; ++u) sum = sum + f[u] * kBasis.c[u][x];
-      t[v][x] = sum;
-    }
-    rows[row_count++] = v;
-  }
-  for (int y = 0; y < 8; ++y) {
-    for (int x = 0; x < 8; ++x) {
-      double sum = 0.0;
-      for (int i = 0; i < row_count; ++i) sum = sum + kBasis.c[rows[i]][y] * t[rows[i]][x];
-      block[8 * y + x] = RoundAndClip(sum);
-    }
-  }
-}
+// Without SSE2 the plain loops are as good as any reordering that keeps
+// the results.
+void inverse_dct_fast(int16_t block[64]) { inverse_dct_reference(block); }
 
 #endif
 
