@@ -18,7 +18,7 @@ namespace {
 // one unit off in the last place for k = 5, 6, 7 (and 1/sqrt(2) * 0.5
 // for k = 4), and C runtimes differ in such places; stored constants give
 // the same transform on every platform.
-const double kHalfCos[8] = {
+constexpr double kHalfCos[8] = {
     0x1.0000000000000p-1, 0x1.f6297cff75cb0p-2, 0x1.d906bcf328d46p-2,
     0x1.a9b66290ea1a3p-2, 0x1.6a09e667f3bcdp-2, 0x1.1c73b39ae68c8p-2,
     0x1.87de2a6aea963p-3, 0x1.8f8b83c69a60bp-4,
@@ -28,7 +28,7 @@ struct Basis {
   double c[8][8];  // c[u][x] = alpha(u) * cos((2x + 1) * u * pi / 16) / 2
 };
 
-Basis MakeBasis() {
+constexpr Basis MakeBasis() {
   Basis basis = {};
   for (int u = 0; u < 8; ++u) {
     for (int x = 0; x < 8; ++x) {
@@ -49,7 +49,7 @@ Basis MakeBasis() {
   return basis;
 }
 
-const Basis kBasis = MakeBasis();
+constexpr Basis kBasis = MakeBasis();
 
 int16_t RoundAndClip(double s) {
   double r = std::floor(s + 0.5);
