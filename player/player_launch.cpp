@@ -37,10 +37,11 @@ void FindPlayerPath(char* path, DWORD size) {
     DWORD type = 0, length = size - 1;
     path[0] = '\0';
     // The value need not end in a terminator; the spare byte gives it one.
-    found = RegQueryValueExA(key, "", nullptr, &type, reinterpret_cast<BYTE*>(path), &length) ==
-                ERROR_SUCCESS &&
-            (type == REG_SZ || type == REG_EXPAND_SZ) && length > 0;
-    if (found) path[length < size ? length : size - 1] = '\0';
+    if (RegQueryValueExA(key, "", nullptr, &type, reinterpret_cast<BYTE*>(path), &length) == ERROR_SUCCESS &&
+        (type == REG_SZ || type == REG_EXPAND_SZ)) {
+      path[length] = '\0';
+      found = path[0] != '\0';
+    }
     RegCloseKey(key);
   }
   if (found) return;

@@ -160,7 +160,8 @@ TEST_F(PlayerWindows, OpenDialogTakesTheTypedPath) {
   EXPECT_EQ(FindPlayerOpenDialog(), nullptr);
   ASSERT_EQ(ClickDescendant(theater.Window(), nullptr, nullptr, 22, 1, 1), 1);
   HWND dialog = nullptr;
-  ASSERT_TRUE(WaitUntil([&] { return (dialog = FindPlayerOpenDialog()) != nullptr; }));
+  // Found as soon as it exists; its field counts once the dialog is shown.
+  ASSERT_TRUE(WaitUntil([&] { return (dialog = FindPlayerOpenDialog()) != nullptr && IsWindowVisible(dialog); }));
   EXPECT_EQ(SetDescendantEditText(dialog, 4242, movie_.c_str()), 0) << "no field with that ID";
   ASSERT_EQ(SetDescendantEditText(dialog, 0, movie_.c_str()), 1);
   ASSERT_EQ(ClickDescendant(dialog, "button", nullptr, IDOK, 1, 1), 1);
