@@ -190,8 +190,8 @@ const char* ParseCommandLine(bool* play) {
 }  // namespace
 
 void OnMovieOpened(HWND main) {
-  // Like the real Player, the open button gives way once a file is loaded;
-  // eject brings it back.
+  // The open button gives way once a file is loaded and eject brings it
+  // back, so a test meets both ways to the open dialog.
   ShowWindow(GetDlgItem(main, ID_OPEN), SW_HIDE);
   UpdateView();
 }
