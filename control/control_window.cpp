@@ -8,6 +8,7 @@
 #include "app/app.h"
 #include "app/settings_table.h"
 #include "app/shared_state.h"
+#include "player/player_launch.h"
 #include "resources/resource.h"
 
 namespace {
@@ -159,6 +160,10 @@ INT_PTR CALLBACK ControlWindowProc(HWND window, UINT message, WPARAM wParam, LPA
   switch (message) {
     case WM_INITDIALOG: return OnInitDialog(window);
     case WM_CLOSE: OnClose(window); return TRUE;
+    case WM_COMMAND:
+      if (wParam != MAKEWPARAM(IDC_PLAY, 0)) return FALSE;
+      OpenOutputInPlayer();
+      return TRUE;
     case WM_WORKER_FINISHED: RunShutdownSequence(window); return TRUE;
     case WM_ENDSESSION: OnEndSession(window, wParam); return TRUE;
     case WM_DESTROY: PostQuitMessage(0); return TRUE;
