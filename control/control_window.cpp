@@ -78,6 +78,8 @@ void Notify(HWND window, int id, int code) {
 void SetupNumberField(HWND window, int spin, int field, int min, int max, int value) {
   SendDlgItemMessageA(window, spin, UDM_SETRANGE, 0, MAKELPARAM(max, min));
   SendDlgItemMessageA(window, spin, UDM_SETPOS, 0, MAKELPARAM(value, 0));
+  // An up-down control that already stands at the value may leave its buddy empty.
+  if (GetWindowTextLengthA(GetDlgItem(window, field)) == 0) SetDlgItemInt(window, field, value, TRUE);
   Notify(window, field, EN_CHANGE);
 }
 

@@ -60,6 +60,8 @@ class ControlWindow : public testing::Test {
 
 TEST_F(ControlWindow, TypingIntoThePriorityFieldKeepsItClean) {
   Open();
+  EXPECT_EQ(ItemText(window_, IDC_PRIORITY), "0");
+  EXPECT_EQ(ItemText(window_, IDC_PAUSE), "0");
   struct Case {
     const char* keys;
     const char* text;
@@ -415,6 +417,117 @@ TEST_F(ControlWindow, ProgressBarFillsWithTheRingAndTakesTheStateColour) {
             GetStockObject(BLACK_BRUSH));
   ReleaseDC(window_, dc);
   g_barState.store(BAR_STOPPED);
+}
+
+}  // namespace
+
+namespace {
+
+struct TipSearch {
+  HWND owner, found;
+};
+
+BOOL CALLBACK MatchTip(HWND window, LPARAM context) {
+  TipSearch* search = reinterpret_cast<TipSearch*>(context);
+  char className[16] = "";
+  GetClassNameA(window, className, sizeof className);
+  if (lstrcmpiA(className, "Edit") == 0 && GetWindow(window, GW_OWNER) == search->owner &&
+      IsWindowVisible(window)) {
+    search->found = window;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+// The program's own tip window: a visible pop-up edit owned by the window.
+HWND VisibleTip(HWND owner) {
+  TipSearch search = {owner, nullptr};
+  EnumThreadWindows(GetCurrentThreadId(), MatchTip, reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+void PointAt(HWND control) {
+  RECT r;
+  GetWindowRect(control, &r);
+  SetCursorPos((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+}
+
+void PointAway() { SetCursorPos(GetSystemMetrics(SM_CXSCREEN) / 2, GetSystemMetrics(SM_CYSCREEN) - 5); }
+
+std::string ScreenshotFolder() {
+  char folder[MAX_PATH] = "";
+  GetEnvironmentVariableA("RINGFEED_SCREENSHOTS", folder, sizeof folder);
+  return folder;
+}
+
+TEST_F(ControlWindow, TooltipShowsItsTextAndFollowsTheTipSetting) {
+  Open();
+  SetForegroundWindow(window_);
+  PointAt(Item(IDC_BROWSE));
+  HWND tip = nullptr;
+  ASSERT_TRUE(PumpUntil([&] { return (tip = VisibleTip(window_)) != nullptr; }, 8000)) << "no tip appeared";
+  EXPECT_EQ(Text(tip), "  入力ファイルを指定するダイアログを開きます。\r\n  出力ファイルの先頭からコピーしたい場合は、入力ファイルを選択\r\nするダイアログの出力ファイルの先頭から書き込むにチェックをします。");
+  RECT place, desktop;
+  GetWindowRect(tip, &place);
+  GetWindowRect(GetDesktopWindow(), &desktop);
+  EXPECT_LE(place.right, desktop.right);
+  EXPECT_LE(place.bottom, desktop.bottom);
+  POINT cursor;
+  GetCursorPos(&cursor);
+  EXPECT_FALSE(PtInRect(&place, cursor)) << "the tip keeps off the cursor";
+  if (!ScreenshotFolder().empty()) SaveScreen(ScreenshotFolder() + "\\tooltip.bmp");
+
+  PointAway();
+  EXPECT_TRUE(PumpUntil([&] { return VisibleTip(window_) == nullptr; }, 8000));
+  Command(IDM_TIPS);
+  EXPECT_EQ(g_settings.Tip, 0u);
+  PointAt(Item(IDC_BROWSE));
+  // A tip is due within half a second of hovering; three seconds without one
+  // means the tooltips are off.
+  EXPECT_FALSE(PumpUntil([&] { return VisibleTip(window_) != nullptr; }, 3000));
+  PointAway();
+  PumpUntil([] { return false; }, 200);
+  Command(IDM_TIPS);
+  PointAt(Item(IDC_BROWSE));
+  EXPECT_TRUE(PumpUntil([&] { return VisibleTip(window_) != nullptr; }, 8000)) << "back on without restart";
+  PointAway();
+}
+
+TEST_F(ControlWindow, TooltipAtTheRightScreenEdgeStaysInside) {
+  Open();
+  RECT frame, desktop;
+  GetWindowRect(window_, &frame);
+  GetWindowRect(GetDesktopWindow(), &desktop);
+  SetWindowPos(window_, nullptr, desktop.right - (frame.right - frame.left), 100, 0, 0,
+               SWP_NOSIZE | SWP_NOZORDER);
+  SetForegroundWindow(window_);
+  RECT field;
+  GetWindowRect(Item(IDC_INPUT_PATH), &field);
+  SetCursorPos(field.right - 10, (field.top + field.bottom) / 2);
+  HWND tip = nullptr;
+  ASSERT_TRUE(PumpUntil([&] { return (tip = VisibleTip(window_)) != nullptr; }, 8000));
+  RECT place;
+  GetWindowRect(tip, &place);
+  // The text area is the window less 4 pixels: the text ends 4 pixels inside the edge.
+  EXPECT_EQ(place.right, desktop.right);
+  PointAway();
+}
+
+TEST_F(ControlWindow, RightClickOpensTheWindowMenu) {
+  Open(InputProfile());
+  SetForegroundWindow(window_);
+  RECT frame;
+  GetWindowRect(window_, &frame);
+  SetCursorPos(frame.left + 120, frame.top + 60);
+  bool visible = false;
+  bool ran = DuringModalLoop([&] { SendMessageA(window_, WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(100, 30)); },
+                             [&] {
+                               visible = FindWindowA("#32768", nullptr) != nullptr;
+                               if (!ScreenshotFolder().empty()) SaveScreen(ScreenshotFolder() + "\\menu.bmp");
+                               EndMenu();
+                             });
+  EXPECT_TRUE(ran);
+  EXPECT_TRUE(visible) << "the pop-up menu window was open";
 }
 
 }  // namespace
