@@ -10,6 +10,6 @@ void FormatDriveItem(char letter, bool freeKnown, uint64_t freeBytes, char* buff
     return;
   }
   char grouped[kGroupedNumberSize];
-  FormatGroupedNumber(freeBytes, grouped);
+  FormatGroupedNumber(freeBytes, grouped, sizeof grouped);
   snprintf(buffer, kDriveItemSize, "%c:\\%s バイト空き", letter, grouped);
 }

@@ -21,23 +21,31 @@ void GroupDigits(const char* digits, char* out) {
 
 }  // namespace
 
-void FormatGroupedNumber(uint64_t value, char* buffer) {
+int FormatGroupedNumber(uint64_t value, char* buffer, size_t size) {
   char digits[24];
+  char grouped[kGroupedNumberSize];
   if (value >= kTrillion) {
     snprintf(digits, sizeof digits, "%" PRIu64, value);
-    GroupDigits(digits, buffer);
-    return;
+    GroupDigits(digits, grouped);
+  } else {
+    snprintf(digits, sizeof digits, "%03lu%09lu", static_cast<unsigned long>(value / kBillion),
+             static_cast<unsigned long>(value % kBillion));
+    GroupDigits(digits, grouped);
+    // Blank the leading zeros and their commas; the last digit always stays.
+    for (int i = 0; i < 14 && (grouped[i] == '0' || grouped[i] == ','); ++i) grouped[i] = ' ';
   }
-  snprintf(digits, sizeof digits, "%03lu%09lu", static_cast<unsigned long>(value / kBillion),
-           static_cast<unsigned long>(value % kBillion));
-  GroupDigits(digits, buffer);
-  // Blank the leading zeros and their commas; the last digit always stays.
-  for (int i = 0; i < 14 && (buffer[i] == '0' || buffer[i] == ','); ++i) buffer[i] = ' ';
+  if (size == 0) return 0;
+  if (strlen(grouped) >= size) {
+    buffer[0] = '\0';
+    return 0;
+  }
+  strcpy(buffer, grouped);
+  return 1;
 }
 
 void FormatOutputSizeText(uint64_t bytes, char* buffer, size_t size) {
   char grouped[kGroupedNumberSize];
-  FormatGroupedNumber(bytes, grouped);
+  FormatGroupedNumber(bytes, grouped, sizeof grouped);
   const char* digits = grouped;
   while (*digits == ' ') ++digits;
   snprintf(buffer, size, "%s\nbytes", digits);

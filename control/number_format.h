@@ -9,10 +9,12 @@
 const size_t kGroupedNumberSize = 32;
 
 // Below 10^12: exactly 15 characters, digits grouped by commas and
-// right-aligned with blanks (0 gives 14 blanks and "0"). From 10^12 up the
-// field widens to hold every digit ("1,000,000,000,000") instead of printing
-// a wrong number. `buffer` holds kGroupedNumberSize bytes.
-void FormatGroupedNumber(uint64_t value, char* buffer);
+// right-aligned with blanks (0 gives 14 blanks and "0"); a 16-byte buffer
+// holds it. From 10^12 up the field widens to hold every digit
+// ("1,000,000,000,000", at most 26 characters) instead of printing a wrong
+// number. Returns 0, leaving an empty text, when `size` cannot hold it;
+// kGroupedNumberSize always can.
+int FormatGroupedNumber(uint64_t value, char* buffer, size_t size);
 
 // Actual output size for static 1061: the grouped number without its leading
 // blanks, then "\nbytes".

@@ -12,7 +12,7 @@ namespace {
 std::string Grouped(uint64_t value) {
   char buffer[kGroupedNumberSize];
   memset(buffer, 'x', sizeof buffer);
-  FormatGroupedNumber(value, buffer);
+  EXPECT_EQ(FormatGroupedNumber(value, buffer, sizeof buffer), 1);
   return buffer;
 }
 
@@ -51,6 +51,14 @@ TEST(GroupedNumber, FromATrillionWidensInsteadOfWrapping) {
     EXPECT_EQ(Grouped(c.value), c.text);
     EXPECT_LT(strlen(c.text), kGroupedNumberSize);
   }
+}
+
+TEST(GroupedNumber, ASixteenByteBufferHoldsTheFixedLayoutOnly) {
+  char buffer[16];
+  EXPECT_EQ(FormatGroupedNumber(999999999999ull, buffer, sizeof buffer), 1);
+  EXPECT_STREQ(buffer, "999,999,999,999");
+  EXPECT_EQ(FormatGroupedNumber(1000000000000ull, buffer, sizeof buffer), 0);
+  EXPECT_STREQ(buffer, "") << "never a cut, wrong number";
 }
 
 TEST(OutputSizeText, DropsTheBlanksAndAddsBytesOnASecondLine) {
