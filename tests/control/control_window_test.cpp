@@ -355,6 +355,42 @@ TEST_F(ControlWindow, AboutBoxShowsTheVersion) {
   EXPECT_EQ(version, "Ringfeed Ver 2.01");
 }
 
+TEST_F(ControlWindow, ThePathFieldPassesTheFocusOn) {
+  Open();
+  SetForegroundWindow(window_);
+  SetFocus(Item(IDC_PRIORITY));
+  EXPECT_EQ(g_control.lastFocus, IDC_PRIORITY);
+  SetFocus(Item(IDC_INPUT_PATH));
+  EXPECT_TRUE(PumpUntil([&] { return GetFocus() == Item(IDC_BROWSE); }, 3000));
+  EXPECT_EQ(g_control.lastFocus, IDC_BROWSE);
+  SetFocus(Item(IDC_INPUT_PATH));
+  EXPECT_TRUE(PumpUntil([&] { return GetFocus() == Item(IDC_POSITION_BAR); }, 3000))
+      << "after the browse button, on to the position bar";
+}
+
+TEST_F(ControlWindow, BrowseTakesTheChosenFileAsTheNewInput) {
+  Open();
+  std::string input = TestFolder() + "\\選んだ.m2p";
+  ASSERT_TRUE(WriteText(input, "x"));
+  g_pendingCommands.store(0);
+  std::string title;
+  bool ran = DuringModalLoop([&] { SendMessageA(Item(IDC_BROWSE), BM_CLICK, 0, 0); },
+                             [&] {
+                               HWND dialog = GetLastActivePopup(window_);
+                               title = Text(dialog);
+                               // The explorer dialog's file-name box is combo 1148, or edit 1152.
+                               HWND name = GetDlgItem(dialog, 1148);
+                               if (!name) name = GetDlgItem(dialog, 1152);
+                               SetWindowTextA(name, input.c_str());
+                               PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+                             });
+  EXPECT_TRUE(ran);
+  EXPECT_EQ(title, "Ringfeed / ビデオファイル選択");
+  EXPECT_EQ(std::string(g_settings.File), input);
+  EXPECT_EQ(ItemText(window_, IDC_INPUT_PATH), input);
+  EXPECT_EQ(g_pendingCommands.load(), static_cast<uint32_t>(CMD_NEW_INPUT));
+}
+
 TEST_F(ControlWindow, PositionBarMovesTheInputOffsetOnlyWhileStopped) {
   Open(InputProfile());
   ASSERT_EQ(g_inputSize.load(), 300000u);
