@@ -17,9 +17,9 @@ struct ControlWindowState {
   HICON icon;
   HMENU windowMenu, trayMenu, driveMenu;
   HWND overlay, preview;
-  int lastFocus;    // last focused control among the focus-noting ones
-  RECT driveRect;   // drive combo's own rectangle; left -1 until its first drop-down
-  bool gigabytes;   // position text in gigabytes (not saved)
+  int lastFocus;   // last focused control among the focus-noting ones
+  RECT driveRect;  // drive combo's own rectangle; left -1 until its first drop-down
+  bool gigabytes;  // position text in gigabytes (not saved)
 };
 
 extern ControlWindowState g_control;

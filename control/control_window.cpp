@@ -19,9 +19,9 @@
 #include "player/player_launch.h"
 #include "resources/resource.h"
 
-ControlWindowState g_control = {nullptr, 0, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
-                                nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
-                                0, {-1, 0, 0, 0}, false};
+ControlWindowState g_control = {nullptr, 0,       nullptr, nullptr, nullptr,       nullptr,
+                                nullptr, nullptr, nullptr, nullptr, nullptr,       nullptr,
+                                nullptr, nullptr, nullptr, 0,       {-1, 0, 0, 0}, false};
 
 namespace {
 
@@ -41,9 +41,10 @@ void CreateBrushes() {
 
 void SetupLook(HWND window) {
   // Fixed pitch, so that the free-space figures of the drive list align.
-  g_control.driveFont = CreateFontA(12, 6, 0, 0, 0, 0, 0, 0, SHIFTJIS_CHARSET, 0, 0, 0, FIXED_PITCH,
-                                    "ＭＳ 明朝");
-  SendDlgItemMessageA(window, IDC_DRIVE, WM_SETFONT, reinterpret_cast<WPARAM>(g_control.driveFont), 0);
+  g_control.driveFont =
+      CreateFontA(12, 6, 0, 0, 0, 0, 0, 0, SHIFTJIS_CHARSET, 0, 0, 0, FIXED_PITCH, "ＭＳ 明朝");
+  SendDlgItemMessageA(window, IDC_DRIVE, WM_SETFONT, reinterpret_cast<WPARAM>(g_control.driveFont),
+                      0);
   g_control.icon = LoadIconA(g_instance, MAKEINTRESOURCEA(IDI_PROGRAM));
   SendMessageA(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(g_control.icon));
   SetWindowTextA(window, PROGRAM_TITLE);
@@ -72,14 +73,16 @@ void RestoreWindowPosition(HWND window) {
 }
 
 void Notify(HWND window, int id, int code) {
-  SendMessageA(window, WM_COMMAND, MAKEWPARAM(id, code), reinterpret_cast<LPARAM>(GetDlgItem(window, id)));
+  SendMessageA(window, WM_COMMAND, MAKEWPARAM(id, code),
+               reinterpret_cast<LPARAM>(GetDlgItem(window, id)));
 }
 
 void SetupNumberField(HWND window, int spin, int field, int min, int max, int value) {
   SendDlgItemMessageA(window, spin, UDM_SETRANGE, 0, MAKELPARAM(max, min));
   SendDlgItemMessageA(window, spin, UDM_SETPOS, 0, MAKELPARAM(value, 0));
   // An up-down control that already stands at the value may leave its buddy empty.
-  if (GetWindowTextLengthA(GetDlgItem(window, field)) == 0) SetDlgItemInt(window, field, value, TRUE);
+  if (GetWindowTextLengthA(GetDlgItem(window, field)) == 0)
+    SetDlgItemInt(window, field, value, TRUE);
   Notify(window, field, EN_CHANGE);
 }
 
@@ -179,7 +182,8 @@ BOOL OnInitDialog(HWND window) {
   RaiseCommands(CMD_PRIORITY | CMD_OPEN_OUTPUT | CMD_SIZE);
   StartCopyWorker();
   RestoreLastInput(window);
-  g_control.preview = CreateDialogParamA(g_instance, MAKEINTRESOURCEA(IDD_PREVIEW), window, PreviewProc, 0);
+  g_control.preview =
+      CreateDialogParamA(g_instance, MAKEINTRESOURCEA(IDD_PREVIEW), window, PreviewProc, 0);
   return TRUE;
 }
 
@@ -221,7 +225,8 @@ void OnPauseChange(HWND window) {
 
 void OnWaitClicked(HWND window) {
   g_settings.Wait = IsDlgButtonChecked(window, IDC_WAIT_CHECK) == BST_CHECKED ? 1 : 0;
-  CheckMenuItem(g_control.trayMenu, IDM_WAIT, MF_BYCOMMAND | (g_settings.Wait ? MF_CHECKED : MF_UNCHECKED));
+  CheckMenuItem(g_control.trayMenu, IDM_WAIT,
+                MF_BYCOMMAND | (g_settings.Wait ? MF_CHECKED : MF_UNCHECKED));
 }
 
 void OnWaitMenu(HWND window) {
@@ -235,7 +240,8 @@ void SelectedText(HWND window, int id, char* text, size_t size) {
   text[0] = '\0';
   LRESULT selected = SendDlgItemMessageA(window, id, CB_GETCURSEL, 0, 0);
   if (selected == CB_ERR) return;
-  if (SendDlgItemMessageA(window, id, CB_GETLBTEXTLEN, selected, 0) >= static_cast<LRESULT>(size)) return;
+  if (SendDlgItemMessageA(window, id, CB_GETLBTEXTLEN, selected, 0) >= static_cast<LRESULT>(size))
+    return;
   SendDlgItemMessageA(window, id, CB_GETLBTEXT, selected, reinterpret_cast<LPARAM>(text));
 }
 
@@ -299,7 +305,9 @@ void OnDriveDropDown(HWND window) {
 
 void OnDriveCloseUp(HWND window) {
   const RECT& r = g_control.driveRect;
-  if (r.left != -1) MoveWindow(GetDlgItem(window, IDC_DRIVE), r.left, r.top, r.right - r.left, r.bottom - r.top, TRUE);
+  if (r.left != -1)
+    MoveWindow(GetDlgItem(window, IDC_DRIVE), r.left, r.top, r.right - r.left, r.bottom - r.top,
+               TRUE);
   ShowWindow(GetDlgItem(window, IDC_SIZE_COMBO), SW_SHOW);
   ShowWindow(GetDlgItem(window, IDC_SIZE_LABEL), SW_SHOW);
 }
@@ -335,11 +343,16 @@ void OnDriveMenu(HWND window, int id) {
 }
 
 bool OnMenuRange(HWND window, int id) {
-  if (id >= IDM_PRIORITY_FIRST && id <= IDM_PRIORITY_LAST) OnPriorityMenu(window, id);
-  else if (id >= IDM_PAUSE_FIRST && id <= IDM_PAUSE_LAST) OnPauseMenu(window, id);
-  else if (id >= IDM_SIZE_FIRST && id <= IDM_SIZE_LAST) OnSizeMenu(window, id);
-  else if (id >= IDM_DRIVE_FIRST && id <= IDM_DRIVE_LAST) OnDriveMenu(window, id);
-  else return false;
+  if (id >= IDM_PRIORITY_FIRST && id <= IDM_PRIORITY_LAST)
+    OnPriorityMenu(window, id);
+  else if (id >= IDM_PAUSE_FIRST && id <= IDM_PAUSE_LAST)
+    OnPauseMenu(window, id);
+  else if (id >= IDM_SIZE_FIRST && id <= IDM_SIZE_LAST)
+    OnSizeMenu(window, id);
+  else if (id >= IDM_DRIVE_FIRST && id <= IDM_DRIVE_LAST)
+    OnDriveMenu(window, id);
+  else
+    return false;
   return true;
 }
 
@@ -357,8 +370,10 @@ void OnButton(HWND window, int id, int code) {
 
 void OnEdit(HWND window, int id, int code) {
   if (code == EN_SETFOCUS) {
-    if (id == IDC_INPUT_PATH) OnInputPathFocus(window);
-    else NoteFocus(id);
+    if (id == IDC_INPUT_PATH)
+      OnInputPathFocus(window);
+    else
+      NoteFocus(id);
     return;
   }
   if (code != EN_CHANGE) return;
@@ -371,8 +386,12 @@ void OnCombo(HWND window, int id, int code) {
   switch (code) {
     case CBN_SETFOCUS: NoteFocus(id); break;
     case CBN_SELENDOK: id == IDC_DRIVE ? OnDriveChange(window) : OnSizeChange(window); break;
-    case CBN_DROPDOWN: if (id == IDC_DRIVE) OnDriveDropDown(window); break;
-    case CBN_CLOSEUP: if (id == IDC_DRIVE) OnDriveCloseUp(window); break;
+    case CBN_DROPDOWN:
+      if (id == IDC_DRIVE) OnDriveDropDown(window);
+      break;
+    case CBN_CLOSEUP:
+      if (id == IDC_DRIVE) OnDriveCloseUp(window);
+      break;
   }
 }
 
@@ -388,8 +407,13 @@ void OnCommand(HWND window, int id, int code) {
     case IDC_PAUSE: OnEdit(window, id, code); return;
     case IDC_DRIVE:
     case IDC_SIZE_COMBO: OnCombo(window, id, code); return;
-    case IDC_POSITION_TEXT: if (code == STN_CLICKED) ToggleGigabyteDisplay(); return;
-    case IDM_BROWSE: OnBrowse(window); SetForegroundWindow(GetDesktopWindow()); return;
+    case IDC_POSITION_TEXT:
+      if (code == STN_CLICKED) ToggleGigabyteDisplay();
+      return;
+    case IDM_BROWSE:
+      OnBrowse(window);
+      SetForegroundWindow(GetDesktopWindow());
+      return;
     case IDM_WAIT: OnWaitMenu(window); return;
     case IDM_ABOUT: ShowAbout(window); return;
     case IDM_TOPMOST: OnTopmost(window); return;
@@ -425,7 +449,8 @@ INT_PTR OnNotify(HWND window, const NMHDR* notification) {
 }
 
 void OnHScroll(HWND window, WPARAM wParam, LPARAM lParam) {
-  if (reinterpret_cast<HWND>(lParam) == GetDlgItem(window, IDC_POSITION_BAR)) OnPositionBar(window, wParam);
+  if (reinterpret_cast<HWND>(lParam) == GetDlgItem(window, IDC_POSITION_BAR))
+    OnPositionBar(window, wParam);
 }
 
 void OnSize(HWND window, WPARAM kind) {
@@ -480,8 +505,10 @@ INT_PTR CALLBACK ControlWindowProc(HWND window, UINT message, WPARAM wParam, LPA
     case WM_INITDIALOG: return OnInitDialog(window);
     case WM_COMMAND: OnCommand(window, LOWORD(wParam), HIWORD(wParam)); return TRUE;
     case WM_HSCROLL: OnHScroll(window, wParam, lParam); return TRUE;
-    case WM_CTLCOLORSTATIC: return OnColourStatic(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
-    case WM_CTLCOLOREDIT: return OnColourEdit(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
+    case WM_CTLCOLORSTATIC:
+      return OnColourStatic(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
+    case WM_CTLCOLOREDIT:
+      return OnColourEdit(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
     case WM_NOTIFY: return OnNotify(window, reinterpret_cast<const NMHDR*>(lParam));
     case WM_RBUTTONDOWN: ShowWindowMenu(window); return TRUE;
     case WM_SIZE: OnSize(window, wParam); return TRUE;

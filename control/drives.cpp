@@ -78,5 +78,6 @@ void RefreshDriveList(HWND window) {
   } else {
     SendMessageA(combo, CB_SETCURSEL, 0, 0);
   }
-  SendMessageA(window, WM_COMMAND, MAKEWPARAM(IDC_DRIVE, CBN_SELENDOK), reinterpret_cast<LPARAM>(combo));
+  SendMessageA(window, WM_COMMAND, MAKEWPARAM(IDC_DRIVE, CBN_SELENDOK),
+               reinterpret_cast<LPARAM>(combo));
 }

@@ -56,7 +56,8 @@ HMENU FindSubMenuByText(HMENU menu, const char* text) {
 // Checks `checked` among first..last of menu 106 and unchecks the rest.
 void CheckTrayItems(int first, int last, int checked) {
   for (int id = first; id <= last; ++id) {
-    CheckMenuItem(g_control.trayMenu, id, MF_BYCOMMAND | (id == checked ? MF_CHECKED : MF_UNCHECKED));
+    CheckMenuItem(g_control.trayMenu, id,
+                  MF_BYCOMMAND | (id == checked ? MF_CHECKED : MF_UNCHECKED));
   }
 }
 

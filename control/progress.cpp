@@ -63,7 +63,8 @@ void LayoutProgressBar(HWND window, const RECT& area, uint64_t p) {
   int width = area.right - area.left - 2;
   int height = area.bottom - area.top - 2;
   int filled = FilledWidth(width, p, g_ringEnd.load(), g_ringFileLength.load());
-  MoveWindow(GetDlgItem(window, IDC_PROGRESS_FILLED), area.left + 1, area.top + 1, filled, height, TRUE);
+  MoveWindow(GetDlgItem(window, IDC_PROGRESS_FILLED), area.left + 1, area.top + 1, filled, height,
+             TRUE);
   MoveWindow(GetDlgItem(window, IDC_PROGRESS_EMPTY), area.left + 1 + filled, area.top + 1,
              width - filled, height, TRUE);
 }

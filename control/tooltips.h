@@ -13,7 +13,7 @@ struct TooltipEntry {
   int withChildEdit;  // register the control's child edit box as well
   RECT rect;          // kind 1 only
   const char* text;
-  HWND control;       // filled in by SetupTooltips
+  HWND control;  // filled in by SetupTooltips
   HWND childEdit;
 };
 

@@ -31,7 +31,7 @@ TEST(DriveChange, ComparesTheFirstTwoCharactersIgnoringCase) {
       {"E:\\", "D:", true, CHOICE_TAKE},
       {"E:\\", "D:", false, CHOICE_RESTORE},
       {"C:\\", "", true, CHOICE_TAKE},  // first run
-      {"", "D:", true, CHOICE_KEEP},     // nothing selected: keep the drive
+      {"", "D:", true, CHOICE_KEEP},    // nothing selected: keep the drive
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << c.item << " / " << c.drive << " stopped " << c.stopped);

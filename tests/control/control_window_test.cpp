@@ -37,10 +37,15 @@ class ControlWindow : public testing::Test {
   void Type(int id, const char* keys) {
     SetWindowTextA(Item(id), "");
     SetFocus(Item(id));
-    for (const char* p = keys; *p; ++p) SendMessageA(Item(id), WM_CHAR, static_cast<unsigned char>(*p), 1);
+    for (const char* p = keys; *p; ++p)
+      SendMessageA(Item(id), WM_CHAR, static_cast<unsigned char>(*p), 1);
   }
-  bool TrayChecked(int id) { return GetMenuState(g_control.trayMenu, id, MF_BYCOMMAND) & MF_CHECKED; }
-  bool WindowMenuChecked(int id) { return GetMenuState(g_control.windowMenu, id, MF_BYCOMMAND) & MF_CHECKED; }
+  bool TrayChecked(int id) {
+    return GetMenuState(g_control.trayMenu, id, MF_BYCOMMAND) & MF_CHECKED;
+  }
+  bool WindowMenuChecked(int id) {
+    return GetMenuState(g_control.windowMenu, id, MF_BYCOMMAND) & MF_CHECKED;
+  }
   std::vector<int> CheckedAmong(int first, int last) {
     std::vector<int> checked;
     for (int id = first; id <= last; ++id) {
@@ -73,7 +78,8 @@ TEST_F(ControlWindow, TypingIntoThePriorityFieldKeepsItClean) {
     Type(IDC_PRIORITY, c.keys);
     EXPECT_EQ(ItemText(window_, IDC_PRIORITY), c.text);
     EXPECT_EQ(g_settings.Priority, c.value);
-    EXPECT_EQ(CheckedAmong(IDM_PRIORITY_FIRST, IDM_PRIORITY_LAST), std::vector<int>{IDM_PRIORITY_ZERO + c.value});
+    EXPECT_EQ(CheckedAmong(IDM_PRIORITY_FIRST, IDM_PRIORITY_LAST),
+              std::vector<int>{IDM_PRIORITY_ZERO + c.value});
     EXPECT_TRUE(CommandPending(CMD_PRIORITY));
   }
 }
@@ -93,8 +99,9 @@ TEST_F(ControlWindow, PauseFieldAndItsMenu) {
 }
 
 TEST_F(ControlWindow, ProfileValuesReachTheFieldsAndMenus) {
-  Open("[Window]\r\nPriority=-3\r\nPriority2=2\r\nTip=No\r\nProgress=No\r\n"
-       "[Output]\r\nSize=30\r\nWait=No\r\nStop=20\r\n");
+  Open(
+      "[Window]\r\nPriority=-3\r\nPriority2=2\r\nTip=No\r\nProgress=No\r\n"
+      "[Output]\r\nSize=30\r\nWait=No\r\nStop=20\r\n");
   EXPECT_EQ(ItemText(window_, IDC_PRIORITY), "-3");
   EXPECT_EQ(ItemText(window_, IDC_PAUSE), "2");
   EXPECT_EQ(ItemText(window_, IDC_MARGIN), "20");
@@ -124,8 +131,8 @@ TEST_F(ControlWindow, MenuTogglesFlipBothMenusAndTheSettingWhichIsSavedAtExit) {
     int id;
     uint32_t* setting;
     bool inTrayMenu;
-  } toggles[] = {{IDM_SERIAL, &g_settings.Serial, true},   {IDM_NOSTOP, &g_settings.NoStop, true},
-                 {IDM_HEAD, &g_settings.Head, true},       {IDM_CLEAR, &g_settings.Clear, true},
+  } toggles[] = {{IDM_SERIAL, &g_settings.Serial, true},     {IDM_NOSTOP, &g_settings.NoStop, true},
+                 {IDM_HEAD, &g_settings.Head, true},         {IDM_CLEAR, &g_settings.Clear, true},
                  {IDM_PROGRESS, &g_settings.Progress, true}, {IDM_TOPMOST, &g_settings.Top, false},
                  {IDM_TIPS, &g_settings.Tip, false}};
   for (const Toggle& t : toggles) {
@@ -274,7 +281,8 @@ TEST_F(ControlWindow, DriveListHoldsTheFixedDrivesWithTheirFreeSpace) {
   for (size_t i = 0; i < fixed.size(); ++i) {
     int id = GetMenuItemID(g_control.driveMenu, static_cast<int>(i));
     EXPECT_EQ(id, IDM_DRIVE_FIRST + (fixed[i] - 'A'));
-    EXPECT_EQ((GetMenuState(g_control.driveMenu, id, MF_BYCOMMAND) & MF_CHECKED) != 0, fixed[i] == current);
+    EXPECT_EQ((GetMenuState(g_control.driveMenu, id, MF_BYCOMMAND) & MF_CHECKED) != 0,
+              fixed[i] == current);
   }
 
   // A drop-down refreshes the list, keeps the choice and widens the box over the size choice.
@@ -331,7 +339,8 @@ TEST_F(ControlWindow, TrayMenuShowsTheStartStopText) {
   bool ran = DuringModalLoop([&] { SendMessageA(window_, WM_TRAY_NOTIFY, 0, WM_RBUTTONUP); },
                              [&] {
                                char text[32] = "";
-                               GetMenuStringA(g_control.trayMenu, IDM_START, text, sizeof text, MF_BYCOMMAND);
+                               GetMenuStringA(g_control.trayMenu, IDM_START, text, sizeof text,
+                                              MF_BYCOMMAND);
                                shown = text;
                                playState = GetMenuState(g_control.trayMenu, IDM_PLAY, MF_BYCOMMAND);
                                EndMenu();
@@ -394,7 +403,8 @@ TEST_F(ControlWindow, BrowseTakesTheChosenFileAsTheNewInput) {
 TEST_F(ControlWindow, PositionBarMovesTheInputOffsetOnlyWhileStopped) {
   Open(InputProfile());
   ASSERT_EQ(g_inputSize.load(), 300000u);
-  SendMessageA(window_, WM_HSCROLL, MAKEWPARAM(SB_THUMBTRACK, 500), reinterpret_cast<LPARAM>(Item(IDC_POSITION_BAR)));
+  SendMessageA(window_, WM_HSCROLL, MAKEWPARAM(SB_THUMBTRACK, 500),
+               reinterpret_cast<LPARAM>(Item(IDC_POSITION_BAR)));
   EXPECT_EQ(g_inputOffset.load(), 131072u);  // 150,000 down to 32 KiB
   EXPECT_EQ(ItemText(window_, IDC_POSITION_TEXT), " 43.7%");
   EXPECT_EQ(GetScrollPos(Item(IDC_POSITION_BAR), SB_CTL), 437);
@@ -433,23 +443,29 @@ TEST_F(ControlWindow, ProgressBarFillsWithTheRingAndTakesTheStateColour) {
   struct Case {
     int state;
     HBRUSH brush;
-  } cases[] = {{BAR_STOPPED, g_control.progressBar}, {BAR_WORKING, g_control.working},
-               {BAR_WAITING, g_control.waiting},     {BAR_FILE_END, g_control.fileEnd}};
+  } cases[] = {{BAR_STOPPED, g_control.progressBar},
+               {BAR_WORKING, g_control.working},
+               {BAR_WAITING, g_control.waiting},
+               {BAR_FILE_END, g_control.fileEnd}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.state);
     g_barState.store(c.state);
-    EXPECT_EQ(reinterpret_cast<HBRUSH>(SendMessageA(window_, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
-                                                    reinterpret_cast<LPARAM>(Item(IDC_PROGRESS_FILLED)))),
+    EXPECT_EQ(reinterpret_cast<HBRUSH>(
+                  SendMessageA(window_, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
+                               reinterpret_cast<LPARAM>(Item(IDC_PROGRESS_FILLED)))),
               c.brush);
-    EXPECT_EQ(reinterpret_cast<HBRUSH>(SendMessageA(g_control.overlay, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
-                                                    reinterpret_cast<LPARAM>(GetDlgItem(g_control.overlay, IDC_PROGRESS_FILLED)))),
+    EXPECT_EQ(reinterpret_cast<HBRUSH>(SendMessageA(
+                  g_control.overlay, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
+                  reinterpret_cast<LPARAM>(GetDlgItem(g_control.overlay, IDC_PROGRESS_FILLED)))),
               c.brush);
   }
-  EXPECT_EQ(reinterpret_cast<HBRUSH>(SendMessageA(window_, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
-                                                  reinterpret_cast<LPARAM>(Item(IDC_PROGRESS_EMPTY)))),
+  EXPECT_EQ(reinterpret_cast<HBRUSH>(
+                SendMessageA(window_, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
+                             reinterpret_cast<LPARAM>(Item(IDC_PROGRESS_EMPTY)))),
             g_control.progressArea);
-  EXPECT_EQ(reinterpret_cast<HBRUSH>(SendMessageA(g_control.overlay, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
-                                                  reinterpret_cast<LPARAM>(GetDlgItem(g_control.overlay, IDC_PROGRESS_EMPTY)))),
+  EXPECT_EQ(reinterpret_cast<HBRUSH>(SendMessageA(
+                g_control.overlay, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
+                reinterpret_cast<LPARAM>(GetDlgItem(g_control.overlay, IDC_PROGRESS_EMPTY)))),
             GetStockObject(BLACK_BRUSH));
   ReleaseDC(window_, dc);
   g_barState.store(BAR_STOPPED);
@@ -488,7 +504,9 @@ void PointAt(HWND control) {
   SetCursorPos((r.left + r.right) / 2, (r.top + r.bottom) / 2);
 }
 
-void PointAway() { SetCursorPos(GetSystemMetrics(SM_CXSCREEN) / 2, GetSystemMetrics(SM_CYSCREEN) - 5); }
+void PointAway() {
+  SetCursorPos(GetSystemMetrics(SM_CXSCREEN) / 2, GetSystemMetrics(SM_CYSCREEN) - 5);
+}
 
 std::string ScreenshotFolder() {
   char folder[MAX_PATH] = "";
@@ -501,8 +519,12 @@ TEST_F(ControlWindow, TooltipShowsItsTextAndFollowsTheTipSetting) {
   SetForegroundWindow(window_);
   PointAt(Item(IDC_BROWSE));
   HWND tip = nullptr;
-  ASSERT_TRUE(PumpUntil([&] { return (tip = VisibleTip(window_)) != nullptr; }, 8000)) << "no tip appeared";
-  EXPECT_EQ(Text(tip), "  入力ファイルを指定するダイアログを開きます。\r\n  出力ファイルの先頭からコピーしたい場合は、入力ファイルを選択\r\nするダイアログの出力ファイルの先頭から書き込むにチェックをします。");
+  ASSERT_TRUE(PumpUntil([&] { return (tip = VisibleTip(window_)) != nullptr; }, 8000))
+      << "no tip appeared";
+  EXPECT_EQ(Text(tip),
+            "  入力ファイルを指定するダイアログを開きます。\r\n  "
+            "出力ファイルの先頭からコピーしたい場合は、入力ファイルを選択\r\nするダイアログの出力フ"
+            "ァイルの先頭から書き込むにチェックをします。");
   RECT place, desktop;
   GetWindowRect(tip, &place);
   GetWindowRect(GetDesktopWindow(), &desktop);
@@ -525,7 +547,8 @@ TEST_F(ControlWindow, TooltipShowsItsTextAndFollowsTheTipSetting) {
   PumpUntil([] { return false; }, 200);
   Command(IDM_TIPS);
   PointAt(Item(IDC_BROWSE));
-  EXPECT_TRUE(PumpUntil([&] { return VisibleTip(window_) != nullptr; }, 8000)) << "back on without restart";
+  EXPECT_TRUE(PumpUntil([&] { return VisibleTip(window_) != nullptr; }, 8000))
+      << "back on without restart";
   PointAway();
 }
 
@@ -556,12 +579,13 @@ TEST_F(ControlWindow, RightClickOpensTheWindowMenu) {
   GetWindowRect(window_, &frame);
   SetCursorPos(frame.left + 120, frame.top + 60);
   bool visible = false;
-  bool ran = DuringModalLoop([&] { SendMessageA(window_, WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(100, 30)); },
-                             [&] {
-                               visible = FindWindowA("#32768", nullptr) != nullptr;
-                               if (!ScreenshotFolder().empty()) SaveScreen(ScreenshotFolder() + "\\menu.bmp");
-                               EndMenu();
-                             });
+  bool ran = DuringModalLoop(
+      [&] { SendMessageA(window_, WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(100, 30)); },
+      [&] {
+        visible = FindWindowA("#32768", nullptr) != nullptr;
+        if (!ScreenshotFolder().empty()) SaveScreen(ScreenshotFolder() + "\\menu.bmp");
+        EndMenu();
+      });
   EXPECT_TRUE(ran);
   EXPECT_TRUE(visible) << "the pop-up menu window was open";
 }

@@ -78,7 +78,7 @@ TEST(PositionText, PercentAndGigabytes) {
       {0, 0, false, "  0.0%"},
       {427, 1000, false, " 42.7%"},
       {1000, 1000, false, "100.0%"},
-      {4265, 10000, false, " 42.7%"},   // 426.5 rounds up
+      {4265, 10000, false, " 42.7%"},  // 426.5 rounds up
       {4264, 10000, false, " 42.6%"},
       {0, 0, true, " 0.00GB"},
       {3420000000ull, 0, true, " 3.42GB"},

@@ -15,14 +15,14 @@ TEST(CleanNumberText, KeepsALeadingMinusAndDigitsWithinTheRange) {
     bool changed;
     int caret;
   } cases[] = {
-      {"1x5", -8, 8, "1", 1, true, 1},     // x removed, then 15 > 8 cuts the 5
-      {"-9", -8, 8, "-", 0, true, 1},      // -9 < -8: a lone minus remains
+      {"1x5", -8, 8, "1", 1, true, 1},  // x removed, then 15 > 8 cuts the 5
+      {"-9", -8, 8, "-", 0, true, 1},   // -9 < -8: a lone minus remains
       {"-8", -8, 8, "-8", -8, false, 0},
       {"8", -8, 8, "8", 8, false, 0},
       {"", -8, 8, "", 0, false, 0},
       {"-", -8, 8, "-", 0, false, 0},
-      {"x-3", -5, 5, "-3", -3, true, 0},   // the minus moves to the front
-      {"3-", -5, 5, "3", 3, true, 1},      // a minus after a digit is removed
+      {"x-3", -5, 5, "-3", -3, true, 0},  // the minus moves to the front
+      {"3-", -5, 5, "3", 3, true, 1},     // a minus after a digit is removed
       {"--2", -5, 5, "-2", -2, true, 1},
       {"ab", -5, 5, "", 0, true, 0},
       {"05", -5, 5, "05", 5, false, 0},

@@ -28,11 +28,12 @@ class FakePlayer {
     WNDCLASSA track = frame;
     track.lpszClassName = "FakeHScrollTrack";
     RegisterClassA(&track);
-    main_ = CreateWindowExA(0, "FakePlayerFrame", "Lumoria Media Theater test", WS_POPUP | WS_VISIBLE, 300,
-                            400, 500, 120, nullptr, nullptr, frame.hInstance, nullptr);
+    main_ =
+        CreateWindowExA(0, "FakePlayerFrame", "Lumoria Media Theater test", WS_POPUP | WS_VISIBLE,
+                        300, 400, 500, 120, nullptr, nullptr, frame.hInstance, nullptr);
     if (withTrack) {
-      CreateWindowExA(0, "FakeHScrollTrack", "HScroll", WS_CHILD | WS_VISIBLE, 40, 60, 400, 12, main_,
-                      nullptr, frame.hInstance, nullptr);
+      CreateWindowExA(0, "FakeHScrollTrack", "HScroll", WS_CHILD | WS_VISIBLE, 40, 60, 400, 12,
+                      main_, nullptr, frame.hInstance, nullptr);
     }
   }
   ~FakePlayer() { DestroyWindow(main_); }

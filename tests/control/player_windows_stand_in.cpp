@@ -29,10 +29,12 @@ HWND FindDescendant(HWND parent, const char* classPattern, const char* titlePatt
     GetClassNameA(child, className, sizeof className);
     GetWindowTextA(child, title, sizeof title);
     if (Contains(className, classPattern) && Contains(title, titlePattern) &&
-        (controlId == 0 || GetDlgCtrlID(child) == controlId) && (!visibleOnly || IsWindowVisible(child))) {
+        (controlId == 0 || GetDlgCtrlID(child) == controlId) &&
+        (!visibleOnly || IsWindowVisible(child))) {
       return child;
     }
-    if (HWND found = FindDescendant(child, classPattern, titlePattern, controlId, visibleOnly)) return found;
+    if (HWND found = FindDescendant(child, classPattern, titlePattern, controlId, visibleOnly))
+      return found;
   }
   return nullptr;
 }

@@ -8,14 +8,22 @@ TEST(ScrolledPermille, EachCodeAtTheEdges) {
   struct Case {
     int code, d, thumb, bar, result;
   } cases[] = {
-      {SCROLL_LINE_LEFT, 0, 0, 0, 0},       {SCROLL_LINE_LEFT, 10, 0, 0, 9},
-      {SCROLL_LINE_RIGHT, 1000, 0, 0, 1000}, {SCROLL_LINE_RIGHT, 999, 0, 0, 1000},
-      {SCROLL_PAGE_LEFT, 4, 0, 0, 0},       {SCROLL_PAGE_LEFT, 5, 0, 0, 0},
-      {SCROLL_PAGE_LEFT, 6, 0, 0, 1},       {SCROLL_PAGE_RIGHT, 995, 0, 0, 1000},
-      {SCROLL_PAGE_RIGHT, 996, 0, 0, 1000}, {SCROLL_PAGE_RIGHT, 990, 0, 0, 995},
-      {SCROLL_LEFT, 500, 0, 0, 0},          {SCROLL_RIGHT, 500, 0, 0, 1000},
-      {SCROLL_THUMB_TRACK, 5, 321, 0, 321}, {SCROLL_THUMB_POSITION, 5, 654, 0, 654},
-      {SCROLL_END, 5, 0, 77, 77},           {42, 5, 1, 2, 5},
+      {SCROLL_LINE_LEFT, 0, 0, 0, 0},
+      {SCROLL_LINE_LEFT, 10, 0, 0, 9},
+      {SCROLL_LINE_RIGHT, 1000, 0, 0, 1000},
+      {SCROLL_LINE_RIGHT, 999, 0, 0, 1000},
+      {SCROLL_PAGE_LEFT, 4, 0, 0, 0},
+      {SCROLL_PAGE_LEFT, 5, 0, 0, 0},
+      {SCROLL_PAGE_LEFT, 6, 0, 0, 1},
+      {SCROLL_PAGE_RIGHT, 995, 0, 0, 1000},
+      {SCROLL_PAGE_RIGHT, 996, 0, 0, 1000},
+      {SCROLL_PAGE_RIGHT, 990, 0, 0, 995},
+      {SCROLL_LEFT, 500, 0, 0, 0},
+      {SCROLL_RIGHT, 500, 0, 0, 1000},
+      {SCROLL_THUMB_TRACK, 5, 321, 0, 321},
+      {SCROLL_THUMB_POSITION, 5, 654, 0, 654},
+      {SCROLL_END, 5, 0, 77, 77},
+      {42, 5, 1, 2, 5},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << "code " << c.code << " at " << c.d);

@@ -35,12 +35,12 @@ TEST(MeasureTipText, LinesBreaksAndHeights) {
     int width, height;  // width includes one '@' (6)
   } cases[] = {
       {"ab\r\ncde", 500, 18 + 6, 24},
-      {"abcdefghij", 30, 30 + 6, 24},        // "abcde" / "fghij"
-      {"abcdefghijk", 30, 30 + 6, 36},       // a third line of one character
-      {"aHa\r\nb", 500, 18 + 6, 16 + 12},    // a line is as high as its highest character
-      {"a\r\n\r\nb", 500, 6 + 6, 36},        // an empty line still counts
+      {"abcdefghij", 30, 30 + 6, 24},                // "abcde" / "fghij"
+      {"abcdefghijk", 30, 30 + 6, 36},               // a third line of one character
+      {"aHa\r\nb", 500, 18 + 6, 16 + 12},            // a line is as high as its highest character
+      {"a\r\n\r\nb", 500, 6 + 6, 36},                // an empty line still counts
       {"\x82\xA0\x82\xA0\x82\xA0", 30, 24 + 6, 24},  // double-byte characters stay whole
-      {"abcdefgh", 3, 6 + 6, 8 * 12},        // at least one character per line
+      {"abcdefgh", 3, 6 + 6, 8 * 12},                // at least one character per line
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.text);
@@ -76,7 +76,13 @@ TEST(PlaceTip, MovesOffTheCursorByTheShorterWay) {
       {"right half: left of the cursor", 300, 100, 500, 101, 295, 100, {200, 20}},
       {"edges belong to the tip", 300, 100, 504, 124, 300, 99, {200, 20}},
       {"cursor outside: unchanged", 300, 100, 505, 124, 300, 100, {200, 20}},
-      {"near the right edge: to the left even in the left half", 1716, 100, 1720, 110, 1515, 100,
+      {"near the right edge: to the left even in the left half",
+       1716,
+       100,
+       1720,
+       110,
+       1515,
+       100,
        {200, 400}},
   };
   for (const Case& c : cases) {

@@ -78,7 +78,8 @@ bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs) {
     MSG msg;
     while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
       if (msg.message == WM_QUIT) continue;
-      if (g_controlWindow && IsWindow(g_controlWindow) && IsDialogMessageA(g_controlWindow, &msg)) continue;
+      if (g_controlWindow && IsWindow(g_controlWindow) && IsDialogMessageA(g_controlWindow, &msg))
+        continue;
       TranslateMessage(&msg);
       DispatchMessageA(&msg);
     }
@@ -93,7 +94,8 @@ HWND OpenControlWindow(const std::string& profile) {
   if (!profile.empty() && !WriteText(ProfilePath(), profile)) return nullptr;
   ResetProgramState();
   g_instance = GetModuleHandleA(nullptr);
-  HWND window = CreateDialogParamA(g_instance, MAKEINTRESOURCEA(101), nullptr, ControlWindowProc, 0);
+  HWND window =
+      CreateDialogParamA(g_instance, MAKEINTRESOURCEA(101), nullptr, ControlWindowProc, 0);
   if (!window) return nullptr;
   if (g_workerThread) SuspendThread(g_workerThread);
   ShowWindow(window, SW_SHOWNORMAL);

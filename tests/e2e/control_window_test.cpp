@@ -16,7 +16,8 @@ const UINT kTrayNotify = 0x7777;
 
 void Type(HWND field, const char* keys) {
   SendMessageA(field, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(""));
-  for (const char* p = keys; *p; ++p) SendMessageA(field, WM_CHAR, static_cast<unsigned char>(*p), 1);
+  for (const char* p = keys; *p; ++p)
+    SendMessageA(field, WM_CHAR, static_cast<unsigned char>(*p), 1);
 }
 
 TEST(ControlWindowE2e, TypedPriorityIsCleanedAndSavedWithTheMenuToggles) {
