@@ -13,6 +13,7 @@
 #include "control/control_state.h"
 #include "control/number_format.h"
 #include "control/position_math.h"
+#include "control/tray_tip.h"
 #include "resources/resource.h"
 
 std::atomic<int> g_barState{BAR_STOPPED};
@@ -26,10 +27,10 @@ static_assert(SCROLL_LINE_LEFT == SB_LINELEFT && SCROLL_THUMB_TRACK == SB_THUMBT
               "scroll codes follow winuser.h");
 
 void SetTrayTip(const char* positionText) {
-  char tip[300];
-  int length = snprintf(tip, sizeof tip, "%s - ", positionText);
-  if (length < 0 || length >= static_cast<int>(sizeof tip)) return;
-  GetDlgItemTextA(g_control.window, IDC_INPUT_PATH, tip + length, sizeof tip - length);
+  char path[260] = "";
+  GetDlgItemTextA(g_control.window, IDC_INPUT_PATH, path, sizeof path);
+  char tip[kTrayTipSize];
+  FormatTrayTip(positionText, path, tip);
   TrayIcon(NIM_MODIFY, NIF_TIP, nullptr, tip);
 }
 

@@ -2,12 +2,12 @@
 
 #include <cstdlib>
 
+#include "control/cp932.h"
+
 namespace {
 
-bool IsLeadByte932(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
-
 int CharLength(const char* p) {
-  return IsLeadByte932(static_cast<unsigned char>(p[0])) && p[1] != '\0' ? 2 : 1;
+  return IsCp932LeadByte(static_cast<unsigned char>(p[0])) && p[1] != '\0' ? 2 : 1;
 }
 
 // Adds one physical line of `length` bytes, broken into display lines.

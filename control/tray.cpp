@@ -4,32 +4,15 @@
 
 #include <shellapi.h>
 
-#include <cstring>
-
 #include "app/settings_table.h"
 #include "control/control_state.h"
 #include "control/progress.h"
 #include "control/tray.h"
+#include "control/tray_tip.h"
 #include "resources/resource.h"
 
 // Where the last right click on the tray icon was; x = -1 until then.
 POINT g_trayMenuPoint = {-1, 0};
-
-namespace {
-
-// At most 63 bytes, never ending in half a double-byte character.
-void CopyTip(char* out, const char* tip) {
-  int length = 0;
-  while (tip[length]) {
-    int next = IsDBCSLeadByte(static_cast<BYTE>(tip[length])) && tip[length + 1] ? 2 : 1;
-    if (length + next > 63) break;
-    length += next;
-  }
-  memcpy(out, tip, length);
-  out[length] = '\0';
-}
-
-}  // namespace
 
 void TrayIcon(DWORD operation, UINT flags, HICON icon, const char* tip) {
   NOTIFYICONDATAA data = {};
@@ -39,7 +22,7 @@ void TrayIcon(DWORD operation, UINT flags, HICON icon, const char* tip) {
   data.uFlags = flags | (operation == NIM_ADD ? NIF_MESSAGE : 0);
   data.uCallbackMessage = WM_TRAY_NOTIFY;
   data.hIcon = icon;
-  if (tip) CopyTip(data.szTip, tip);
+  if (tip) CopyTrayTip(data.szTip, tip);
   Shell_NotifyIconA(operation, &data);
 }
 
