@@ -19,9 +19,7 @@
 #include "player/player_launch.h"
 #include "resources/resource.h"
 
-ControlWindowState g_control = {nullptr, 0,       nullptr, nullptr, nullptr,       nullptr,
-                                nullptr, nullptr, nullptr, nullptr, nullptr,       nullptr,
-                                nullptr, nullptr, nullptr, 0,       {-1, 0, 0, 0}, false};
+ControlWindowState g_control = {};
 
 namespace {
 
@@ -166,6 +164,7 @@ INT_PTR CALLBACK PreviewProc(HWND, UINT, WPARAM, LPARAM) { return FALSE; }
 BOOL OnInitDialog(HWND window) {
   g_control.taskbarCreated = RegisterWindowMessageA("TaskbarCreated");
   g_control.window = g_controlWindow = window;
+  g_control.driveRect.left = -1;  // not dropped down yet
   g_control.overlay = CreateOverlayWindow();
   CreateBrushes();
   SetupLook(window);
