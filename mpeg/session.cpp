@@ -40,9 +40,9 @@ int close_session() {
   return ok;
 }
 
-// Program stream: the first start code in the first 32 KiB is a pack, system
-// or packet code. False also when there is no start code at all.
-bool probe(Reader& r, bool& program_stream) {
+}  // namespace
+
+bool probe_program_stream(Reader& r, bool& program_stream) {
   if (reader_seek(r, 0, FILE_SEEK_BEGIN) < 0) return false;
   r.program_stream = false;
   uint32_t pos = 0;
@@ -54,6 +54,8 @@ bool probe(Reader& r, bool& program_stream) {
   program_stream = code > 0xB8;
   return true;
 }
+
+namespace {
 
 bool read_headers(Reader& r, DecoderContext& ctx) {
   if (reader_seek(r, 0, FILE_SEEK_BEGIN) < 0) return false;
@@ -112,7 +114,7 @@ int open_session(const char* path, StreamInfo& info) {
   reader_init(r, g_file);
 
   bool program_stream;
-  if (!probe(r, program_stream)) return 0;
+  if (!probe_program_stream(r, program_stream)) return 0;
   r.program_stream = program_stream;
   if (!read_headers(r, ctx)) return 0;
   init_display_state(ctx);

@@ -50,6 +50,11 @@ int preview_close();
 // Whether a session is open.
 bool preview_is_open();
 
+// From the first start code in the first 32 KiB of the reader's file: a
+// pack, system or packet code means a program stream. False when the data
+// holds no start code.
+struct Reader;
+bool probe_program_stream(Reader& r, bool& program_stream);
 // Audio frame header values of the four bytes at `header` (an MPEG audio
 // syncword and three bytes), as they go into the stream information.
 void audio_header_info(const uint8_t* header, StreamInfo& info);
