@@ -1,5 +1,7 @@
 // mpegframe FILE [--info]: opens a preview session on FILE and prints the
 // stream information and the bitmap header, one "key value" per line.
+// Until the decoder renders frames, the information is all it prints, with
+// or without --info.
 #include <cstdio>
 #include <cstring>
 
@@ -37,11 +39,10 @@ void print_info(const StreamInfo& info, const BitmapHeader& bitmap) {
 
 int main(int argc, char** argv) {
   const char* path = nullptr;
-  bool info_wanted = false;
   for (int i = 1; i < argc; ++i) {
-    if (strcmp(argv[i], "--info") == 0) info_wanted = true;
-    else if (argv[i][0] == '-' || path) return usage();
-    else path = argv[i];
+    if (strcmp(argv[i], "--info") == 0) continue;
+    if (argv[i][0] == '-' || path) return usage();
+    path = argv[i];
   }
   if (!path) return usage();
 
@@ -51,8 +52,6 @@ int main(int argc, char** argv) {
     fprintf(stderr, "mpegframe: %s: not an MPEG stream this decoder can open\n", path);
     return 1;
   }
-  // Rendering comes with the slice decoder; until then the information is all.
-  (void)info_wanted;
   print_info(info, bitmap);
   preview_close();
   return 0;
