@@ -8,16 +8,18 @@
 
 FileHandle file_open_shared_read(const char* path) {
   int fd;
+  // Non-blocking so that opening a FIFO does not wait for a writer; only
+  // regular files are kept, and for them the flag changes nothing.
   do {
-    fd = open(path, O_RDONLY | O_CLOEXEC);
+    fd = open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   } while (fd < 0 && errno == EINTR);
   if (fd < 0) return kNoFile;
-  // Only regular files: a directory or a FIFO would block or fail later.
   struct stat st;
   if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
     close(fd);
     return kNoFile;
   }
+  fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
   return fd;
 }
 

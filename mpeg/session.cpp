@@ -22,7 +22,7 @@ std::mutex g_lock;
 FileHandle g_file = kNoFile;
 Reader g_reader;
 DecoderContext* g_context = nullptr;
-StreamInfo g_info = {0, 0, 0, 0, 0, 0, 0, 0, 0, kAudioMode[0]};
+StreamInfo g_info = {0, 0, 0, 0, 0, 0, 0, 0, 0, nullptr};
 BitmapHeader g_bitmap;
 
 int close_session() {

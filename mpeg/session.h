@@ -38,7 +38,8 @@ struct StreamInfo {
   uint32_t audio_layer;     // 1, 2, 3; 0 for the reserved code
   uint32_t audio_bit_rate;  // kbit/s
   uint32_t audio_sampling_frequency;  // Hz
-  const char* audio_mode;  // "stereo", "intensity stereo", "dual channel", "monaural"
+  const char* audio_mode;  // "stereo", "intensity stereo", "dual channel", "monaural";
+                           // null before any audio header was found
 };
 
 // Opens a session on `path`, first closing the current one. Each out
