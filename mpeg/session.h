@@ -41,6 +41,7 @@ struct StreamInfo {
   const char* audio_mode;  // "stereo", "intensity stereo", "dual channel", "monaural";
                            // null before any audio header was found
 };
+static_assert(sizeof(void*) != 4 || sizeof(StreamInfo) == 40, "ten 32-bit values");
 
 // Opens a session on `path`, first closing the current one. Each out
 // argument may be null. 1 on success; on failure no session is open.
