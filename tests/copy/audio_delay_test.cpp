@@ -1,0 +1,146 @@
+// Audio delay correction on hand-made program streams run through the
+// correction chunk by chunk, as the worker does, with real files on T:.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "copy/audio_delay.h"
+#include "copy/ring_file.h"
+#include "tests/copy/copy_harness.h"
+
+namespace {
+
+TEST(AudioDelayTest, PacketsBackFollowsTheFormula) {
+  EXPECT_EQ(PacketsBack(5, 224, 2016), 7u);
+  EXPECT_EQ(PacketsBack(-5, 224, 2016), 7u);
+  EXPECT_EQ(PacketsBack(99, 448, 1), 554400u);
+  EXPECT_EQ(PacketsBack(5, 0, 2016), 0u);
+  EXPECT_EQ(PacketsBack(5, 224, 0), 0u);   // an empty payload never sizes K
+  EXPECT_EQ(PacketsBack(5, 224, -4), 0u);
+}
+
+// Packs of 14 bytes, each holding one MPEG-2 packet; video between audio.
+struct Stream {
+  std::vector<uint8_t> bytes;
+  std::vector<uint64_t> payloads;  // offsets of the audio payloads
+  uint32_t seed = 1;
+
+  uint8_t Noise() {
+    seed = seed * 1103515245u + 12345u;
+    return uint8_t((seed >> 16) % 255 + 1);  // never zero: no false start codes
+  }
+  void Pack(uint8_t streamId, int headerData, int payloadLength, int packetLength) {
+    const uint8_t pack[14] = {0, 0, 1, 0xBA, 0x44, 0x10, 0x04, 0x20, 0x04, 0x01, 0x01, 0x89, 0xC3, 0xF8};
+    bytes.insert(bytes.end(), pack, pack + 14);
+    const uint8_t packet[6] = {0, 0, 1, streamId, uint8_t(packetLength >> 8), uint8_t(packetLength)};
+    bytes.insert(bytes.end(), packet, packet + 6);
+    bytes.push_back(0x81);
+    bytes.push_back(0x80);
+    bytes.push_back(uint8_t(headerData));
+    for (int i = 0; i < headerData; ++i) bytes.push_back(0xFF);
+    if (streamId >= 0xC0 && streamId <= 0xDF && payloadLength > 0) payloads.push_back(bytes.size());
+    for (int i = 0; i < payloadLength; ++i) bytes.push_back(Noise());
+  }
+  void Audio(int payloadLength, int headerData = 5) {
+    Pack(0xC0, headerData, payloadLength, payloadLength + headerData + 3);
+  }
+  void Video(int payloadLength) { Pack(0xE0, 5, payloadLength, payloadLength + 8); }
+};
+
+Stream MakeStream(int packets, int payloadLength) {
+  Stream s;
+  for (int i = 0; i < packets; ++i) {
+    s.Video(300 + (i * 977) % 5000);
+    s.Audio(payloadLength, i % 3 == 0 ? 255 : 5);  // long headers cross chunk ends too
+    if (i == 10) s.Pack(0xC0, 5, 0, 4);          // a packet shorter than its header
+  }
+  return s;
+}
+
+// Runs the stream through the correction in chunks of the given size and
+// writes them to the output, as the worker does; returns the output.
+std::vector<uint8_t> Correct(const Stream& s, int32_t delay, uint32_t chunkSize) {
+  std::string inputPath = TestPath("audio_in.m2p"), outputPath = TestPath("audio_out.mpg");
+  EXPECT_TRUE(WriteTestFile(inputPath, s.bytes));
+  EXPECT_TRUE(WriteTestFile(outputPath, std::vector<uint8_t>(s.bytes.size(), 0)));
+  HANDLE input = CreateFileA(inputPath.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                             OPEN_EXISTING, 0, nullptr);
+  HANDLE output = CreateFileA(outputPath.c_str(), GENERIC_READ | GENERIC_WRITE,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+  AudioDelayFiles files = {input, inputPath.c_str(), INVALID_HANDLE_VALUE, "", output, outputPath.c_str(),
+                           RingEndFor(28), 0};
+  ResetAudioDelay();
+  std::vector<uint8_t> area(kLookBack + kChunkSize, 0);
+  uint8_t* chunk = area.data() + kLookBack;
+  char message[kMessageSize] = "";
+  for (uint64_t at = 0; at < s.bytes.size(); at += chunkSize) {
+    uint32_t n = uint32_t(std::min<uint64_t>(chunkSize, s.bytes.size() - at));
+    memcpy(chunk, &s.bytes[at], n);
+    EXPECT_EQ(CorrectAudioChunk(files, delay, 224, chunk, n, at, at, message), 1) << message;
+    SeekFile(output, int64_t(at), FILE_BEGIN);
+    EXPECT_TRUE(WriteWhole(output, chunk, n));
+  }
+  CloseHandle(input);
+  CloseHandle(output);
+  return ReadTestFile(outputPath);
+}
+
+bool SamePayload(const std::vector<uint8_t>& a, uint64_t at, const std::vector<uint8_t>& b, uint64_t bt) {
+  return memcmp(&a[at], &b[bt], 2016) == 0;
+}
+
+TEST(AudioDelayTest, DelayReplacesEachPayloadByTheOneKPacketsEarlier) {
+  Stream s = MakeStream(120, 2016);
+  for (uint32_t chunkSize : {32768u, 4099u, 1000u, 23u}) {
+    SCOPED_TRACE("chunks of " + std::to_string(chunkSize));
+    std::vector<uint8_t> out = Correct(s, 5, chunkSize);
+    ASSERT_EQ(out.size(), s.bytes.size());
+    for (size_t i = 0; i < s.payloads.size(); ++i) {
+      SCOPED_TRACE("payload " + std::to_string(i));
+      size_t source = i < 7 ? i : i - 7;
+      ASSERT_TRUE(SamePayload(out, s.payloads[i], s.bytes, s.payloads[source]));
+    }
+    // Nothing but the payloads changed.
+    std::vector<uint8_t> masked = out, original = s.bytes;
+    for (uint64_t p : s.payloads) {
+      memset(&masked[p], 0, 2016);
+      memset(&original[p], 0, 2016);
+    }
+    ASSERT_TRUE(masked == original);
+  }
+}
+
+TEST(AudioDelayTest, AdvanceWritesEachPayloadOverTheOneKPacketsEarlier) {
+  Stream s = MakeStream(120, 2016);
+  for (uint32_t chunkSize : {32768u, 4099u, 1000u}) {
+    SCOPED_TRACE("chunks of " + std::to_string(chunkSize));
+    std::vector<uint8_t> out = Correct(s, -5, chunkSize);
+    ASSERT_EQ(out.size(), s.bytes.size());
+    size_t count = s.payloads.size();
+    for (size_t i = 7; i < count; ++i) {
+      SCOPED_TRACE("payload " + std::to_string(i));
+      ASSERT_TRUE(SamePayload(out, s.payloads[i - 7], s.bytes, s.payloads[i]));
+    }
+    for (size_t i = count - 7; i < count; ++i) ASSERT_TRUE(SamePayload(out, s.payloads[i], s.bytes, s.payloads[i]));
+  }
+}
+
+TEST(AudioDelayTest, AChangeOfPayloadLengthStartsTheCountAgain) {
+  Stream s = MakeStream(20, 2016);
+  size_t firstShort = s.payloads.size();
+  for (int i = 0; i < 20; ++i) {
+    s.Video(700);
+    s.Audio(1500);
+  }
+  std::vector<uint8_t> out = Correct(s, 5, 32768);
+  for (size_t i = firstShort; i < s.payloads.size(); ++i) {
+    SCOPED_TRACE(i);
+    // K for 1,500 bytes is (5 * 224000 / 12000 + 5) / 10 = 9, counted from the change.
+    size_t source = i - firstShort < 9 ? i : i - 9;
+    ASSERT_EQ(memcmp(&out[s.payloads[i]], &s.bytes[s.payloads[source]], 1500), 0);
+  }
+}
+
+}  // namespace
