@@ -144,3 +144,59 @@ TEST(AudioDelayTest, AChangeOfPayloadLengthStartsTheCountAgain) {
 }
 
 }  // namespace
+
+namespace {
+
+struct Packet {
+  uint64_t payload;
+  uint32_t length;
+};
+
+// Audio packets of a program stream found by their pack and packet headers.
+std::vector<Packet> AudioPackets(const std::vector<uint8_t>& s) {
+  std::vector<Packet> packets;
+  for (size_t p = 0; p + 23 < s.size(); ++p) {
+    if (s[p] || s[p + 1] || s[p + 2] != 1 || s[p + 3] != 0xBA) continue;
+    if (s[p + 14] || s[p + 15] || s[p + 16] != 1 || s[p + 17] < 0xC0 || s[p + 17] > 0xDF) continue;
+    int length = (s[p + 18] << 8 | s[p + 19]) - (s[p + 22] + 3);
+    if (length > 0) packets.push_back({p + 23 + s[p + 22], uint32_t(length)});
+  }
+  return packets;
+}
+
+// ffmpeg's Layer II stream, made by the copy_make_av_stream fixture.
+TEST(AudioDelayTest, FfmpegStreamDelayedAndAdvancedByWholePackets) {
+  std::vector<uint8_t> input = ReadTestFile("T:\\copy\\av.mpg");
+  if (input.empty()) GTEST_SKIP() << "T:\\copy\\av.mpg is made by the ctest fixture copy_make_av_stream";
+  std::vector<Packet> packets = AudioPackets(input);
+  ASSERT_GT(packets.size(), 100u);
+  Stream s;
+  s.bytes = input;
+  for (int32_t delay : {5, -5}) {
+    SCOPED_TRACE(delay);
+    std::vector<uint8_t> out = Correct(s, delay, 32768);
+    ASSERT_EQ(out.size(), input.size());
+    // Runs of one payload length each start their own count of K packets.
+    size_t runStart = 0;
+    int moved = 0;
+    for (size_t i = 0; i < packets.size(); ++i) {
+      if (packets[i].length != packets[runStart].length) runStart = i;
+      uint32_t k = PacketsBack(delay, 224, int32_t(packets[i].length));
+      if (packets[i].length == 2019) {
+        ASSERT_EQ(k, 7u);
+      }
+      if (i - runStart < k) continue;
+      const Packet& earlier = packets[i - k];
+      SCOPED_TRACE("payload " + std::to_string(i));
+      if (delay > 0) {
+        ASSERT_EQ(memcmp(&out[packets[i].payload], &input[earlier.payload], packets[i].length), 0);
+      } else {
+        ASSERT_EQ(memcmp(&out[earlier.payload], &input[packets[i].payload], packets[i].length), 0);
+      }
+      ++moved;
+    }
+    EXPECT_GT(moved, 100);
+  }
+}
+
+}  // namespace

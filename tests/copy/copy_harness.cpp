@@ -39,9 +39,41 @@ std::vector<uint8_t> ReadTestFile(const std::string& path) {
   return bytes;
 }
 
+int g_workerFinishedPosts = 0;
+
+bool MakeSizedFile(const std::string& path, uint64_t length) {
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  LARGE_INTEGER at;
+  at.QuadPart = int64_t(length);
+  bool ok = SetFilePointerEx(file, at, nullptr, FILE_BEGIN) && SetEndOfFile(file);
+  CloseHandle(file);
+  return ok;
+}
+
 namespace {
 
+char g_caughtText[1024];
+
+DWORD WINAPI CatchMessageBox(void*) {
+  // Bounded: 20 s of 10 ms looks.
+  for (int i = 0; i < 2000; ++i) {
+    HWND box = FindWindowA("#32770", "Ringfeed");
+    if (box) {
+      GetDlgItemTextA(box, 0xFFFF, g_caughtText, sizeof g_caughtText);
+      PostMessageA(box, WM_COMMAND, IDOK, 0);
+      return 0;
+    }
+    Sleep(10);
+  }
+  return 0;
+}
+
 LRESULT CALLBACK StandInProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_WORKER_FINISHED) {
+    ++g_workerFinishedPosts;
+    return 0;
+  }
   if (message == WM_COMMAND && LOWORD(wParam) == IDC_START) {
     if (!g_stopped.load()) RaiseCommands(CMD_STOP);
     else if (g_settings.File[0]) RaiseCommands(CMD_START);
@@ -112,4 +144,19 @@ void ResetCopyState() {
   g_osVersion.dwPlatformId = VER_PLATFORM_WIN32_NT;
   g_standInPlayer = StandInPlayer{true, false, 0, 0};
   PumpMessages();
+}
+
+MessageBoxCatcher::MessageBoxCatcher() {
+  g_caughtText[0] = 0;
+  thread_ = CreateThread(nullptr, 0, CatchMessageBox, nullptr, 0, nullptr);
+}
+
+MessageBoxCatcher::~MessageBoxCatcher() {
+  WaitForSingleObject(thread_, 30000);
+  CloseHandle(thread_);
+}
+
+std::string MessageBoxCatcher::Text() {
+  WaitForSingleObject(thread_, 30000);
+  return g_caughtText;
 }

@@ -27,3 +27,22 @@ bool RunCyclesUntil(const std::function<bool()>& done, int maxCycles);
 
 // Settings and shared state as a fresh program has them, the output on T:.
 void ResetCopyState();
+
+// Waits (bounded) for the worker's message box on another thread, keeps its
+// text and presses OK.
+class MessageBoxCatcher {
+ public:
+  MessageBoxCatcher();
+  ~MessageBoxCatcher();
+  // The text of the box, empty when none came within the time-out.
+  std::string Text();
+
+ private:
+  HANDLE thread_;
+};
+
+// Counts of what reached the stand-in Control window.
+extern int g_workerFinishedPosts;
+
+// Makes a file of the given length without writing its bytes.
+bool MakeSizedFile(const std::string& path, uint64_t length);
