@@ -21,6 +21,8 @@ struct AudioDelayState {
   int continuing;         // 0: the next chunk starts afresh
   uint64_t nextInput;     // input offset a continuing chunk has
   uint32_t piece;         // numbered pieces taken over since the reset
+  uint64_t previousEnd;   // where the stream left the previous piece
+  uint64_t pieceStart;    // where it went on in the current one
   int32_t payloadLength;  // P
   uint32_t packetsBack;   // K
   int32_t carry;          // C: payload bytes still to come in later chunks
@@ -108,6 +110,27 @@ int WriteIntoRing(const AudioDelayFiles& f, uint64_t at, const uint8_t* data, ui
   return WriteAt(f, from - f.mirrorDistance, data + (from - at), uint32_t(to - from), message);
 }
 
+// Reads count bytes of the stream from offset at of the record's piece; a
+// payload cut by the end of the previous piece goes on in the current one.
+int ReadStream(const AudioDelayFiles& f, const AudioPacketRecord& e, uint64_t at, uint8_t* to,
+               uint32_t count, char* message) {
+  while (count > 0) {
+    bool previous = e.piece != g_audio.piece && at < g_audio.previousEnd;
+    if (e.piece != g_audio.piece && !previous) at = at - g_audio.previousEnd + g_audio.pieceStart;
+    HANDLE source = previous ? f.previousInput : f.input;
+    const char* path = previous ? f.previousInputPath : f.inputPath;
+    uint32_t part = count;
+    if (previous && at + count > g_audio.previousEnd) part = uint32_t(g_audio.previousEnd - at);
+    if (SeekFile(source, int64_t(at), FILE_BEGIN) != int64_t(at)) return Fail(message, kInputSeekFailed, path);
+    if (!ReadWhole(source, to, part)) return Fail(message, kInputReadFailed, path);
+    if (!previous) return 1;
+    at += part;
+    to += part;
+    count -= part;
+  }
+  return 1;
+}
+
 // The payload at chunk[payload] (Pn bytes, the last C of them beyond the
 // chunk) takes the place of, or is taken by, the packet K back.
 int MovePayload(const AudioDelayFiles& f, int32_t delay, const AudioPacketRecord& e, uint8_t* chunk,
@@ -115,15 +138,13 @@ int MovePayload(const AudioDelayFiles& f, int32_t delay, const AudioPacketRecord
   int32_t carry = g_audio.carry;
   int32_t inChunk = length - carry;
   if (delay > 0) {
-    HANDLE source = e.piece == g_audio.piece ? f.input : f.previousInput;
-    const char* path = e.piece == g_audio.piece ? f.inputPath : f.previousInputPath;
     // A record two pieces back lies in a file that is closed by now.
-    if (e.piece + 1 < g_audio.piece || source == INVALID_HANDLE_VALUE) return 1;
-    if (SeekFile(source, int64_t(e.inputOffset), FILE_BEGIN) != int64_t(e.inputOffset))
-      return Fail(message, kInputSeekFailed, path);
-    if (!ReadWhole(source, chunk + payload, uint32_t(inChunk))) return Fail(message, kInputReadFailed, path);
-    if (carry > 0 && !ReadWhole(source, g_carryBuffer, uint32_t(carry)))
-      return Fail(message, kInputReadFailed, path);
+    if (e.piece + 1 < g_audio.piece) return 1;
+    if (e.piece != g_audio.piece && f.previousInput == INVALID_HANDLE_VALUE) return 1;
+    if (!ReadStream(f, e, e.inputOffset, chunk + payload, uint32_t(inChunk), message)) return 0;
+    if (carry > 0 &&
+        !ReadStream(f, e, e.inputOffset + uint32_t(inChunk), g_carryBuffer, uint32_t(carry), message))
+      return 0;
     g_audio.carryMode = CARRY_DELAY;
     return 1;
   }
@@ -160,6 +181,8 @@ void ResetAudioDelay() { StartAfresh(); }
 
 void ContinueAudioDelayInNextPiece(uint64_t inputOffset) {
   if (!g_audio.continuing) return;
+  g_audio.previousEnd = g_audio.nextInput;
+  g_audio.pieceStart = inputOffset;
   g_audio.nextInput = inputOffset;
   ++g_audio.piece;
 }

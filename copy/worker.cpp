@@ -158,9 +158,11 @@ bool CorrectAudio(uint32_t n) {
 
 // One pass of the copy loop; false when the loop must be left.
 bool CopyOneChunk() {
-  int64_t size = SeekFile(g_inputFile, 0, FILE_END);
-  if (size < 0) return Failed(kInputSeekFailed, g_worker.inputPath);
-  g_inputSize = uint64_t(size);
+  // The size is measured anew for every chunk: the input may still be
+  // recording. (Asking for the size costs half of a seek to the end.)
+  LARGE_INTEGER size;
+  if (!GetFileSizeEx(g_inputFile, &size)) return Failed(kInputSeekFailed, g_worker.inputPath);
+  g_inputSize = uint64_t(size.QuadPart);
   if (g_inputSize.load() <= g_inputOffset.load()) {
     OnEndOfInput();
     return false;

@@ -28,18 +28,18 @@ bool RunCyclesUntil(const std::function<bool()>& done, int maxCycles);
 // Settings and shared state as a fresh program has them, the output on T:.
 void ResetCopyState();
 
-// Waits (bounded) for the worker's message box on another thread, keeps its
-// text and presses OK.
+// The worker's message boxes are read and closed by a watcher thread (so an
+// unexpected one never hangs a test). A catcher waits, bounded, for the next
+// box after its creation and gives its text, empty when none came.
 class MessageBoxCatcher {
  public:
   MessageBoxCatcher();
-  ~MessageBoxCatcher();
-  // The text of the box, empty when none came within the time-out.
   std::string Text();
 
  private:
-  HANDLE thread_;
+  long seenBefore_;
 };
+int MessageBoxesSeen();
 
 // Counts of what reached the stand-in Control window.
 extern int g_workerFinishedPosts;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -269,6 +270,59 @@ TEST_F(WorkerTest, AnOutputThatCannotBeOpenedIsReportedWithItsPath) {
   CloseHandle(holder);
   EXPECT_EQ(box.Text(), "出力ファイルT:\\$Ringfeed.mpgをオープンできません!");
   EXPECT_EQ(g_stopped.load(), 1u);
+}
+
+// Pumps the test thread's messages (the worker sends its caption) until
+// done() or 30 s.
+bool WaitPumping(const std::function<bool()>& done) {
+  for (int i = 0; i < 3000 && !done(); ++i) {
+    PumpMessages();
+    Sleep(10);
+  }
+  PumpMessages();
+  return done();
+}
+
+uint64_t RingLength() {
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (!GetFileAttributesExA(kRing, GetFileExInfoStandard, &data)) return 0;
+  return (uint64_t(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
+TEST_F(WorkerTest, QuittingDuringTheFillEndsAtTheSafePointAndTheFillResumesLater) {
+  DeleteFileA(kRing);
+  g_settings.Clear = 0;
+  RaiseCommands(CMD_OPEN_OUTPUT | CMD_SIZE);
+  PollRequests(1);
+  PollRequests(1);
+  ASSERT_EQ(g_ring.initialisePending, 1);
+  std::string path = TestPath("fill.m2p");
+  ASSERT_TRUE(WriteTestFile(path, Pattern(1000, 10)));
+  strcpy(g_settings.File, path.c_str());
+  RaiseCommands(CMD_START);
+  PollRequests(0);
+  g_workerFinishedPosts = 0;
+  HANDLE thread = CreateThread(nullptr, 0, CopyWorkerMain, nullptr, 0, nullptr);
+  ASSERT_TRUE(WaitPumping([] { return RingLength() >= (uint64_t(32) << 20); }));
+  RaiseCommands(CMD_QUIT);
+  ASSERT_TRUE(WaitPumping([&] { return WaitForSingleObject(thread, 0) == WAIT_OBJECT_0; }));
+  CloseHandle(thread);
+  EXPECT_EQ(g_workerFinishedPosts, 1);
+  EXPECT_EQ(g_ring.initialisePending, 1);
+  uint64_t reached = RingLength();
+  EXPECT_LT(reached, g_ringFileLength.load());
+  char caption[64];
+  GetWindowTextA(g_controlWindow, caption, sizeof caption);
+  EXPECT_STREQ(caption, "Ringfeed");
+
+  // The handle is still open (the shutdown closes it): the next run of the
+  // fill goes on from where it stopped and the copy follows.
+  g_worker.exitRequested = 0;
+  ASSERT_TRUE(RunCyclesUntil(AtEndOfInput, 5));
+  EXPECT_EQ(g_ring.initialisePending, 0);
+  EXPECT_EQ(RingLength(), g_ringFileLength.load());
+  EXPECT_EQ(ReadRange(0, 1000), Pattern(1000, 10));
+  EXPECT_EQ(ReadRange(1000, 1 << 20), std::vector<uint8_t>(1 << 20, 0));
 }
 
 TEST_F(WorkerTest, TheThreadEndsAfterQuitAndSaysSo) {
