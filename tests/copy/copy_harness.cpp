@@ -10,7 +10,7 @@
 #include "copy/audio_delay.h"
 #include "copy/worker.h"
 #include "resources/resource.h"
-#include "tests/copy/ui_stand_ins.h"
+#include "tests/copy/player_stand_ins.h"
 
 std::string TestPath(const char* name) {
   CreateDirectoryA("T:\\copy", nullptr);

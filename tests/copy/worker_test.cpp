@@ -15,7 +15,7 @@
 #include "copy/worker.h"
 #include "resources/resource.h"
 #include "tests/copy/copy_harness.h"
-#include "tests/copy/ui_stand_ins.h"
+#include "tests/copy/player_stand_ins.h"
 
 namespace {
 

@@ -1,6 +1,7 @@
-// bench_copy INPUT DRIVE SIZE PRIORITY2: copies INPUT from its start into
-// DRIVE\$Ringfeed.mpg of 2^SIZE - 1 bytes with the worker's own cycles,
+// bench_copy INPUT DRIVE SIZE PRIORITY2 [flush]: copies INPUT from its start
+// into DRIVE\$Ringfeed.mpg of 2^SIZE - 1 bytes with the worker's own cycles,
 // overtaking allowed, and prints the bytes copied, the seconds and MB/s.
+// With "flush" the clock stops only when the ring is on the disk.
 // The ring is made (sparse, as with Clear on NT) before the clock starts.
 #include <windows.h>
 
@@ -16,8 +17,8 @@
 #include "copy/worker.h"
 
 int main(int argc, char** argv) {
-  if (argc != 5) {
-    fprintf(stderr, "usage: bench_copy INPUT DRIVE SIZE PRIORITY2\n");
+  if (argc != 5 && argc != 6) {
+    fprintf(stderr, "usage: bench_copy INPUT DRIVE SIZE PRIORITY2 [flush]\n");
     return 2;
   }
   g_osVersion.dwOSVersionInfoSize = sizeof g_osVersion;
@@ -52,6 +53,7 @@ int main(int argc, char** argv) {
   while (!(g_inputOffset.load() >= g_inputSize.load() && g_inputSize.load() > 0) &&
          g_outputOffset.load() < g_ringEnd.load() && g_worker.message[0] == 0)
     RunCopyCycle();
+  if (argc == 6) FlushFileBuffers(g_outputFile);
   QueryPerformanceCounter(&end);
   if (g_worker.message[0]) fprintf(stderr, "%s\n", g_worker.message);
 

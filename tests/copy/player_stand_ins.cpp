@@ -1,19 +1,12 @@
-// Stand-ins for the display routines and Player finders the Copy worker calls:
-// no display, and a Player that is whatever g_standInPlayer says.
-#include "tests/copy/ui_stand_ins.h"
-
-#include "control/progress.h"
+// Stand-ins for the Player finders the Copy worker calls: a Player that is
+// whatever g_standInPlayer says.
 #include "player/player_windows.h"
+#include "tests/copy/player_stand_ins.h"
 
 StandInPlayer g_standInPlayer = {false, false, 0, 0};
 
-std::atomic<int> g_barState{BAR_STOPPED};
 HWND g_currentPlayerWindow = nullptr;
 HWND g_previousPlayerWindow = nullptr;
-
-void UpdateProgressText() {}
-void UpdateProgressBar(uint64_t) {}
-void UpdateOverlay() {}
 
 // A window that exists in every process stands for the Player's main window.
 HWND FindPlayerWindow() { return g_standInPlayer.present ? GetDesktopWindow() : nullptr; }

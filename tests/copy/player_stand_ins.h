@@ -1,5 +1,5 @@
-// Stand-ins for the progress displays and the Player finders that the Copy
-// worker calls, so that the engine runs in-process without those windows.
+// The stand-in Player finders (player_stand_ins.cpp) that let the Copy
+// worker run in-process without a Player.
 #pragma once
 
 #include <cstdint>
