@@ -65,16 +65,19 @@ Stream MakeStream(int packets, int payloadLength) {
 
 // Runs the stream through the correction in chunks of the given size and
 // writes them to the output, as the worker does; returns the output.
-std::vector<uint8_t> Correct(const Stream& s, int32_t delay, uint32_t chunkSize) {
+// base: where the stream starts in the output; ringEnd and mirror as the
+// ring file's wrap has set them.
+std::vector<uint8_t> Correct(const Stream& s, int32_t delay, uint32_t chunkSize, uint64_t base = 0,
+                             uint64_t ringEnd = RingEndFor(28), uint32_t mirror = 0) {
   std::string inputPath = TestPath("audio_in.m2p"), outputPath = TestPath("audio_out.mpg");
   EXPECT_TRUE(WriteTestFile(inputPath, s.bytes));
-  EXPECT_TRUE(WriteTestFile(outputPath, std::vector<uint8_t>(s.bytes.size(), 0)));
+  EXPECT_TRUE(WriteTestFile(outputPath, std::vector<uint8_t>(size_t(base) + s.bytes.size(), 0)));
   HANDLE input = CreateFileA(inputPath.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                              OPEN_EXISTING, 0, nullptr);
   HANDLE output = CreateFileA(outputPath.c_str(), GENERIC_READ | GENERIC_WRITE,
                               FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
   AudioDelayFiles files = {input, inputPath.c_str(), INVALID_HANDLE_VALUE, "", output, outputPath.c_str(),
-                           RingEndFor(28), 0};
+                           ringEnd, mirror};
   ResetAudioDelay();
   std::vector<uint8_t> area(kLookBack + kChunkSize, 0);
   uint8_t* chunk = area.data() + kLookBack;
@@ -82,8 +85,8 @@ std::vector<uint8_t> Correct(const Stream& s, int32_t delay, uint32_t chunkSize)
   for (uint64_t at = 0; at < s.bytes.size(); at += chunkSize) {
     uint32_t n = uint32_t(std::min<uint64_t>(chunkSize, s.bytes.size() - at));
     memcpy(chunk, &s.bytes[at], n);
-    EXPECT_EQ(CorrectAudioChunk(files, delay, 224, chunk, n, at, at, message), 1) << message;
-    SeekFile(output, int64_t(at), FILE_BEGIN);
+    EXPECT_EQ(CorrectAudioChunk(files, delay, 224, chunk, n, at, base + at, message), 1) << message;
+    SeekFile(output, int64_t(base + at), FILE_BEGIN);
     EXPECT_TRUE(WriteWhole(output, chunk, n));
   }
   CloseHandle(input);
@@ -128,6 +131,24 @@ TEST(AudioDelayTest, AdvanceWritesEachPayloadOverTheOneKPacketsEarlier) {
       ASSERT_TRUE(SamePayload(out, s.payloads[i - 7], s.bytes, s.payloads[i]));
     }
     for (size_t i = count - 7; i < count; ++i) ASSERT_TRUE(SamePayload(out, s.payloads[i], s.bytes, s.payloads[i]));
+  }
+}
+
+// The last 2 MiB before E are played again from the ring start after the
+// wrap: an advance into them is written into that copy too.
+TEST(AudioDelayTest, AdvanceIntoTheLastTwoMebibytesAlsoReachesTheWrapCopy) {
+  Stream s = MakeStream(120, 2016);
+  const uint64_t base = 4 << 20, size = s.bytes.size();
+  ASSERT_LT(size, kWrapCopySize);
+  const uint64_t ringEnd = base + size;
+  const uint32_t mirror = uint32_t(ringEnd - kWrapCopySize);  // a wrap to ring start 0
+  std::vector<uint8_t> out = Correct(s, -5, 4099, base, ringEnd, mirror);
+  ASSERT_EQ(out.size(), base + size);
+  for (size_t i = 7; i < s.payloads.size(); ++i) {
+    SCOPED_TRACE("payload " + std::to_string(i));
+    uint64_t target = s.payloads[i - 7];
+    ASSERT_TRUE(SamePayload(out, base + target, s.bytes, s.payloads[i]));
+    ASSERT_TRUE(SamePayload(out, base + target - mirror, s.bytes, s.payloads[i]));
   }
 }
 
