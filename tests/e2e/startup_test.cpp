@@ -93,9 +93,16 @@ TEST(Shutdown, InputThatStillExistsKeepsItsPosition) {
   RingfeedRun run(MakeTestFolder("shutdown_input"));
   std::string input = run.Folder() + "\\録画.m2p";
   ASSERT_TRUE(WriteFileText(input, std::string(100000, 'x')));
+  // The output offset stands only while the ring file is there at its size.
+  HANDLE ring = CreateFileA("T:\\$Ringfeed.mpg", GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  ASSERT_NE(ring, INVALID_HANDLE_VALUE);
+  LARGE_INTEGER ringLength;
+  ringLength.QuadPart = (1LL << 28) - 1;
+  ASSERT_TRUE(SetFilePointerEx(ring, ringLength, nullptr, FILE_BEGIN) && SetEndOfFile(ring));
+  CloseHandle(ring);
   ASSERT_TRUE(WriteFileText(run.ProfilePath(), "[Input]\r\nFile=" + input +
                                                    "\r\nOffsetLo=65536\r\nOffsetHi=1\r\n"
-                                                   "[Output]\r\nOffset=1234\r\n"));
+                                                   "[Output]\r\nDrive=T:\r\nSize=28\r\nOffset=1234\r\n"));
   ASSERT_TRUE(run.Start());
   HWND window = run.WaitForControlWindow();
   ASSERT_NE(window, nullptr);
