@@ -8,6 +8,7 @@
 #include "control/control_state.h"
 #include "control/control_window.h"
 #include "control/progress.h"
+#include "tests/e2e/driver.h"
 
 namespace harness {
 
@@ -57,13 +58,7 @@ std::string TestFolder() { return Folder(); }
 std::string ProfilePath() { return Folder() + "\\Ringfeed.ini"; }
 
 bool WriteText(const std::string& path, const std::string& text) {
-  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
-  DWORD wrote = 0;
-  bool ok = WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &wrote, nullptr) &&
-            wrote == text.size();
-  CloseHandle(file);
-  return ok;
+  return e2e::WriteFileText(path, text);
 }
 
 std::string ProfileValue(const char* section, const char* key) {
