@@ -1,0 +1,268 @@
+// Stream reader: start codes, PES demultiplexing, bits and position tokens.
+#include "mpeg/reader.h"
+
+#include <cstring>
+
+namespace {
+
+const uint32_t kMoveUnit = 512;  // the buffer moves only in these steps
+
+uint32_t min_u32(uint32_t a, uint32_t b) { return a < b ? a : b; }
+
+// Scans b[i..last] for 00 00 01 X with accept(X); the 00 may lie at `last`,
+// so up to three bytes beyond it are read.
+template <typename Accept>
+bool scan_start_code(const uint8_t* b, uint32_t& i, uint32_t last, Accept accept) {
+  while (i <= last) {
+    const void* zero = memchr(b + i, 0, last - i + 1);
+    if (!zero) return false;
+    i = static_cast<uint32_t>(static_cast<const uint8_t*>(zero) - b);
+    if (b[i + 1] == 0 && b[i + 2] == 1 && accept(b[i + 3])) return true;
+    ++i;
+  }
+  return false;
+}
+
+// Moves the unread data to the front when it pays, then reads what the
+// budget and the buffer allow. Keeps four bytes before `pos` so a start code
+// just found can be un-read. Returns the bytes read.
+uint32_t read_more(Reader& r, uint32_t& pos, uint32_t& budget) {
+  if (r.valid > kMoveUnit) {
+    uint32_t e = (pos >= 4 ? pos - 4 : 0) & ~(kMoveUnit - 1);
+    if (e > 0) {
+      memmove(r.buffer, r.buffer + e, r.valid - e);
+      pos -= e;
+      if (r.limit >= e) r.limit -= e;
+      r.valid -= e;
+      r.buffer_offset += e;
+    }
+  } else if (r.valid == 0) {
+    pos = 0;
+  }
+  uint32_t want = min_u32(kReaderBufferSize - r.valid, budget);
+  uint32_t got = want ? file_read(r.file, r.buffer + r.valid, want) : 0;
+  if (got > want) got = want;
+  budget -= got;
+  r.valid += got;
+  return got;
+}
+
+// First payload byte of a video PES packet whose header data starts at p
+// (the byte after PES_packet_length); never beyond the packet's end.
+uint32_t pes_payload_start(const uint8_t* b, uint32_t p, uint32_t end) {
+  if (p >= end) return end;
+  if (b[p] >= 0x80 && b[p] <= 0xBF) {  // ISO/IEC 13818-1 header, '10' marker
+    if (p + 2 >= end) return end;
+    p += 3 + b[p + 2];
+    return p < end ? p : end;
+  }
+  while (p < end && b[p] == 0xFF) ++p;  // ISO/IEC 11172-1 stuffing
+  if (p >= end) return end;
+  if (b[p] >= 0x40 && b[p] <= 0x7F) p += 2;  // STD buffer fields
+  if (p >= end) return end;
+  switch (b[p] >> 4) {
+    case 0x2: p += 5; break;   // PTS
+    case 0x3: p += 10; break;  // PTS and DTS
+    default: p += 1; break;    // 0x0F
+  }
+  return p < end ? p : end;
+}
+
+}  // namespace
+
+void reader_init(Reader& r, FileHandle file) {
+  r.file = file;
+  r.valid = 0;
+  r.limit = 0;
+  r.buffer_offset = 0;
+  r.packet_offset = 0;
+  r.bits_left = 0;
+  r.program_stream = false;
+  r.stream_id = 0;
+}
+
+int64_t reader_seek(Reader& r, int64_t offset, FileSeekMethod method) {
+  r.valid = 0;
+  r.limit = 0;
+  int64_t position = file_seek(r.file, offset, method);
+  if (position < 0) return -1;
+  r.buffer_offset = static_cast<uint64_t>(position);
+  return position;
+}
+
+uint32_t reader_budget(const Reader& r, uint32_t n) {
+  int64_t size = file_size(r.file);
+  if (size < 0) return 0;
+  uint64_t read = r.buffer_offset + r.valid;
+  if (static_cast<uint64_t>(size) <= read) return 0;
+  uint64_t left = static_cast<uint64_t>(size) - read;
+  return left < n ? static_cast<uint32_t>(left) : n;
+}
+
+int reader_fill(Reader& r, uint32_t& pos, uint32_t& budget, bool audio) {
+  if (r.valid == 0) pos = 0;
+  else if (pos > r.valid) return 0;  // a failed position: the data has ended
+
+  // The last payload bytes go in front of the next payload, so a start code
+  // or a bit field that straddles two packets reads as one.
+  uint8_t carry[4] = {0, 0, 0, 0};
+  uint32_t unread = 0;
+  if (r.limit >= 4 && r.limit <= r.valid) memcpy(carry, r.buffer + r.limit - 4, 4);
+  if (r.limit > pos) unread = min_u32(r.limit - pos, 4);
+  r.limit = 0;
+
+  for (;;) {
+    bool stalled = false;
+    if (pos + kMoveUnit >= r.valid) stalled = read_more(r, pos, budget) == 0;
+
+    if (!r.program_stream) {
+      r.limit = r.valid;
+      // A read that used up the budget, or found nothing new, ends the data.
+      return budget != 0 && pos != r.valid && !stalled;
+    }
+
+    uint32_t margin = (budget != 0 && r.valid > kReaderBufferSize - 1) ? kMoveUnit : 6;
+    uint32_t s = pos;
+    bool found = r.valid >= margin &&
+                 scan_start_code(r.buffer, s, r.valid - margin, [audio](uint8_t x) {
+                   return (x & 0xF0) == 0xE0 || (audio && (x & 0xE0) == 0xC0);
+                 });
+    if (!found) {
+      if (budget == 0 || r.valid <= kMoveUnit || stalled) return 0;
+      // Keep the tail: a start code may straddle the next read.
+      pos = r.valid - margin;
+      continue;
+    }
+
+    r.stream_id = r.buffer[s + 3];
+    r.packet_offset = r.buffer_offset + s;
+    r.limit = s + 6 + (static_cast<uint32_t>(r.buffer[s + 4]) << 8 | r.buffer[s + 5]);
+    pos = s;
+    if (r.valid < r.limit) {
+      read_more(r, pos, budget);
+      if (r.valid < r.limit) {
+        r.limit = 0;  // the packet does not fit the buffer or the budget
+        return 0;
+      }
+      s = pos;
+    }
+    if ((r.stream_id & 0xF0) != 0xE0) {
+      pos = s + 6;  // audio: its header data, for the caller to look at
+      return 1;
+    }
+    uint32_t payload = pes_payload_start(r.buffer, s + 6, r.limit);
+    memcpy(r.buffer + payload - 4, carry, 4);
+    pos = payload - unread;
+    return 1;
+  }
+}
+
+int find_code(const Reader& r, uint32_t& pos, uint32_t last, uint32_t& code, uint32_t mask) {
+  if (last >= kReaderBufferSize) return 0;
+  uint32_t i = pos;
+  uint32_t wanted = code & mask;
+  if (!scan_start_code(r.buffer, i, last, [=](uint8_t x) { return (x & mask) == wanted; })) return 0;
+  code = r.buffer[i + 3];
+  pos = i + 4;
+  return 1;
+}
+
+int next_start_code(Reader& r, uint32_t& pos, uint32_t budget, uint32_t& code) {
+  const uint32_t wanted = code;
+  const uint32_t mask = wanted ? 0xFF : 0;
+  for (;;) {
+    if (pos == kReaderFailed) return 0;
+    if (r.limit >= 4 && pos <= r.limit - 4) {
+      uint32_t found = wanted;
+      if (find_code(r, pos, r.limit - 4, found, mask)) {
+        code = found;
+        r.bits_left = 8;
+        if (pos < r.limit) return 1;
+        return reader_fill(r, pos, budget, false);
+      }
+      pos = r.limit - 4;
+    }
+    if (!reader_fill(r, pos, budget, false)) return 0;
+  }
+}
+
+namespace {
+
+// get_bits, also telling how many bytes `pos` moved on (for show_bits).
+uint32_t read_bits(Reader& r, uint32_t& pos, int n, uint32_t& advanced) {
+  advanced = 0;
+  if (pos >= kReaderBufferSize || n < 1 || n > 24) {
+    pos = kReaderFailed;
+    return 0xFFFFFFFF;
+  }
+  uint32_t left = r.bits_left > 8 ? 8 : r.bits_left;
+  uint32_t need = static_cast<uint32_t>(n);
+  uint32_t value = 0;
+  if (left) {
+    uint32_t take = need < left ? need : left;
+    value = (r.buffer[pos] & ((1u << left) - 1)) >> (left - take);
+    left -= take;
+    need -= take;
+  }
+  if (need) {
+    uint32_t bytes = (need + 7) >> 3;
+    // A payload shorter than the bytes wanted needs one more packet.
+    while (pos + bytes >= r.limit) {
+      uint32_t budget = reader_budget(r, kRefillBudget);
+      if (!reader_fill(r, pos, budget, false)) {
+        pos = kReaderFailed;
+        return 0xFFFFFFFF;
+      }
+    }
+    for (; need >= 8; need -= 8) {
+      ++pos;
+      ++advanced;
+      value = value << 8 | r.buffer[pos];
+    }
+    if (need) {
+      ++pos;
+      ++advanced;
+      value = value << need | r.buffer[pos] >> (8 - need);
+      left = 8 - need;
+    } else {
+      left = 0;
+    }
+  }
+  r.bits_left = left;
+  return value;
+}
+
+}  // namespace
+
+uint32_t get_bits(Reader& r, uint32_t& pos, int n) {
+  uint32_t advanced;
+  return read_bits(r, pos, n, advanced);
+}
+
+uint32_t show_bits(Reader& r, uint32_t& pos, int n) {
+  uint32_t bits_left = r.bits_left;
+  uint32_t advanced;
+  uint32_t value = read_bits(r, pos, n, advanced);
+  if (pos == kReaderFailed) return value;
+  pos -= advanced;
+  r.bits_left = bits_left;
+  return value;
+}
+
+uint64_t stream_token(const Reader& r, uint32_t p) {
+  uint64_t base = r.program_stream ? r.packet_offset : r.buffer_offset;
+  return base << 16 | ((r.limit - p) & 0xFFFF);
+}
+
+uint32_t seek_token(Reader& r, uint64_t token) {
+  if (reader_seek(r, static_cast<int64_t>(token >> 16), FILE_SEEK_BEGIN) < 0) return kReaderFailed;
+  uint32_t pos = 0;
+  uint32_t budget = reader_budget(r, kProbeBudget);
+  int ok = reader_fill(r, pos, budget, false);
+  // An elementary stream's fill reports failure when its read used up the
+  // budget, which a 32 KiB return always does; the data is there all the same.
+  if (!ok && (r.program_stream || r.limit == 0)) return kReaderFailed;
+  uint32_t back = static_cast<uint32_t>(token & 0xFFFF);
+  if (back > r.limit) return kReaderFailed;
+  return r.limit - back;
+}

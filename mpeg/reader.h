@@ -1,0 +1,71 @@
+// Buffered stream reader: finds start codes, strips the PES framing of program
+// streams so the parsers see one video elementary stream, reads bits, and
+// gives position tokens to come back to a point of the stream.
+//
+// The caller owns the position `pos`, an index into `buffer` of the current
+// byte; `bits_left` says how many of its low bits are still unread. After a
+// start code was found, `pos` is the byte after the four code bytes and
+// `bits_left` is 8. A bit read that runs out of data returns all ones and sets
+// `pos` to kReaderFailed; the next start-code search then fails.
+//
+// Every operation that reads the file takes a byte budget: the most bytes it
+// may still read (see kSearchBudget and friends), so a search always ends.
+#pragma once
+
+#include <cstdint>
+
+#include "mpeg/file_io.h"
+
+const uint32_t kReaderBufferSize = 0x8000;
+const uint32_t kReaderFailed = 0xFFFFFFFF;
+const uint32_t kProbeBudget = 32768;     // first probe; return to a token
+const uint32_t kSearchBudget = 0x200000; // any start-code search by the parsers
+const uint32_t kRefillBudget = 0x10000;  // refill inside a bit read
+
+enum : uint32_t {
+  PICTURE_START_CODE = 0x00,
+  SLICE_START_CODE_LAST = 0xAF,
+  USER_DATA_START_CODE = 0xB2,
+  SEQUENCE_HEADER_CODE = 0xB3,
+  SEQUENCE_ERROR_CODE = 0xB4,
+  EXTENSION_START_CODE = 0xB5,
+  SEQUENCE_END_CODE = 0xB7,
+  GROUP_START_CODE = 0xB8,
+  PACK_START_CODE = 0xBA,
+};
+
+struct Reader {
+  FileHandle file;
+  uint32_t valid;          // bytes of buffer holding file data
+  uint32_t limit;          // end of what the parsers may consume; 0: no current packet
+  uint64_t buffer_offset;  // file offset of buffer[0]
+  uint64_t packet_offset;  // file offset of the current PES packet's start code
+  uint32_t bits_left;      // 0..8 unread low bits of buffer[pos]
+  bool program_stream;     // only video PES payload is delivered
+  uint32_t stream_id;      // program stream: stream_id of the current packet
+  // Slack after the data: find_code may look up to three bytes past its
+  // last index, and a failed position may be one past the end.
+  uint8_t buffer[kReaderBufferSize + 16];
+};
+
+// Starts a reader on an open file (state as after opening: nothing buffered).
+void reader_init(Reader& r, FileHandle file);
+// Discards the buffer and moves the file pointer; returns the new file
+// position, which becomes buffer_offset, or -1.
+int64_t reader_seek(Reader& r, int64_t offset, FileSeekMethod method);
+// min(n, bytes of the file not yet read into the buffer).
+uint32_t reader_budget(const Reader& r, uint32_t n);
+// Makes more data available; 1 when data up to `limit` is in the buffer.
+int reader_fill(Reader& r, uint32_t& pos, uint32_t& budget, bool audio);
+// Finds 00 00 01 X with (X & mask) == (code & mask), the 00 at pos..last.
+int find_code(const Reader& r, uint32_t& pos, uint32_t last, uint32_t& code, uint32_t mask);
+// Finds the next start code equal to `code`, or any when `code` is 0.
+int next_start_code(Reader& r, uint32_t& pos, uint32_t budget, uint32_t& code);
+// Consumes n (1..24) bits, most significant first.
+uint32_t get_bits(Reader& r, uint32_t& pos, int n);
+// The next n (1..24) bits without consuming them.
+uint32_t show_bits(Reader& r, uint32_t& pos, int n);
+// Position token for buffer index p (a start code's first byte).
+uint64_t stream_token(const Reader& r, uint32_t p);
+// Returns the stream to a token: the buffer index to continue from, or kReaderFailed.
+uint32_t seek_token(Reader& r, uint64_t token);

@@ -1,0 +1,76 @@
+// Runs ffprobe (and other tools) on the generated test streams and reads
+// its "flat" output, so tests compare with an independent decoder's view.
+#pragma once
+
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+#include <string>
+#include <vector>
+
+inline std::string stream_path(const std::string& name) {
+  if (name.find('/') != std::string::npos) return name;
+  return std::string(MPEG_STREAM_DIR) + "/" + name;
+}
+
+inline std::string data_path(const std::string& name) {
+  return std::string(MPEG_TEST_DATA_DIR) + "/" + name;
+}
+
+// Standard output of a shell command.
+inline std::string run_command(const std::string& command) {
+  std::string out;
+  FILE* p = popen(command.c_str(), "r");
+  if (!p) return out;
+  char buffer[4096];
+  size_t n;
+  while ((n = fread(buffer, 1, sizeof buffer, p)) > 0) out.append(buffer, n);
+  pclose(p);
+  return out;
+}
+
+// "key=value" lines (ffprobe -of flat), quotes removed.
+inline std::map<std::string, std::string> parse_flat(const std::string& text) {
+  std::map<std::string, std::string> values;
+  size_t at = 0;
+  while (at < text.size()) {
+    size_t end = text.find('\n', at);
+    if (end == std::string::npos) end = text.size();
+    std::string line = text.substr(at, end - at);
+    size_t eq = line.find('=');
+    if (eq != std::string::npos) {
+      std::string value = line.substr(eq + 1);
+      if (value.size() >= 2 && value.front() == '"') value = value.substr(1, value.size() - 2);
+      values[line.substr(0, eq)] = value;
+    }
+    at = end + 1;
+  }
+  return values;
+}
+
+inline std::map<std::string, std::string> ffprobe(const std::string& args, const std::string& path) {
+  return parse_flat(run_command("ffprobe -v error " + args + " -of flat '" + path + "'"));
+}
+
+inline std::vector<unsigned char> read_whole_file(const std::string& path) {
+  std::vector<unsigned char> bytes;
+  FILE* f = fopen(path.c_str(), "rb");
+  if (!f) return bytes;
+  unsigned char buffer[65536];
+  size_t n;
+  while ((n = fread(buffer, 1, sizeof buffer, f)) > 0) bytes.insert(bytes.end(), buffer, buffer + n);
+  fclose(f);
+  return bytes;
+}
+
+// Every generated stream and the stored ones.
+inline std::vector<std::string> all_test_streams() {
+  std::vector<std::string> names = {
+      "mpeg1_system.mpg", "mpeg1_es.m1v",    "mpeg2_ps.mpg",  "mpeg2_es_open_gop.m2v",
+      "closed_gop.m2v",   "interlaced.m2v",  "yuv422.m2v",    "odd_size.m2v",
+      "hd1080.mpg",       "drop_frame.m2v",  "pulldown.m2v"};
+  for (const char* stored : {"fields420_bff_704x480.m2v", "fields422_tff_ii_352x576.m2v",
+                             "fields444_tff_320x256.m2v", "frames444_320x240.m2v"})
+    names.push_back(data_path(stored));
+  return names;
+}
