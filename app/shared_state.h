@@ -39,3 +39,15 @@ extern std::atomic<uint64_t> g_outputOffset;
 // E = 2^N - 524,288; written by the Copy worker, read by the displays.
 extern std::atomic<uint64_t> g_ringFileLength;
 extern std::atomic<uint64_t> g_ringEnd;
+
+// Choices for the next input: set by the Input dialog while the copy is
+// stopped, read by the Copy worker when it takes the input over; the worker
+// itself changes the two options and the Start position for split pieces.
+extern std::atomic<int32_t> g_startPermille;     // 0..1000 of the input's size
+extern std::atomic<int32_t> g_writeFromHead;     // 1: output offset back to 0
+extern std::atomic<int32_t> g_keepPreviousTail;  // 1: output offset kept (acts once)
+extern std::atomic<int32_t> g_audioDelay;        // tenths of a second, -99..99
+
+// Audio bit rate in kbit/s as last found in an MPEG audio header by any
+// preview session (value 8 of its stream information record); 0 until then.
+extern std::atomic<uint32_t> g_audioBitRate;

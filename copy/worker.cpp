@@ -1,39 +1,340 @@
-// Copy worker thread: polls the pending commands and carries them out.
+// Copy worker thread: the cycle, the copy loop, the request poll and the
+// takeover of a new input.
 #include "copy/worker.h"
+
+#include <cstring>
 
 #include "app/app.h"
 #include "app/priority.h"
+#include "app/settings_table.h"
 #include "app/shared_state.h"
+#include "control/progress.h"
+#include "copy/audio_delay.h"
+#include "copy/split_recording.h"
+#include "player/player_windows.h"
+#include "resources/resource.h"
 
 HANDLE g_inputFile = INVALID_HANDLE_VALUE;
 HANDLE g_previousInputFile = INVALID_HANDLE_VALUE;
 HANDLE g_outputFile = INVALID_HANDLE_VALUE;
+CopyWorkerState g_worker = {};
 
 namespace {
 
-// How often an idle worker looks at the pending commands.
-const DWORD kIdlePollMs = 20;
+const DWORD kEndOfInputGraceMs = 5000;
+
+// The chunk buffer with the audio correction's look-back bytes in front.
+uint8_t g_chunkArea[kLookBack + kChunkSize];
+uint8_t* const g_chunk = g_chunkArea + kLookBack;
+
+const char kInputOpenFailed[] = "入力ファイル%sをオープンできません!";
+const char kInputSeekFailed[] = "入力ファイル%sをシークできません!";
+const char kInputReadFailed[] = "入力ファイル%sを読み出せません!";
+const char kInputCloseFailed[] = "入力ファイル%sのクローズでエラーが発生しました!";
+const char kOutputSeekFailed[] = "出力ファイル%sをシークできません!";
+const char kOutputWriteFailed[] = "出力ファイル%sに書き込めません!";
+const char kOutputCloseFailed[] = "出力ファイル%sのクローズでエラーが発生しました!";
 
 void CloseHandleToNone(HANDLE* handle) {
   if (*handle != INVALID_HANDLE_VALUE) CloseHandle(*handle);
   *handle = INVALID_HANDLE_VALUE;
 }
 
-// Carries out at most one pending command. Returns false once asked to quit.
-bool PollRequests() {
-  uint32_t pending = g_pendingCommands.load();
-  if (pending & CMD_QUIT) {
-    ClearCommands(CMD_QUIT);
+// Closes a copy handle; a failure is reported only when nothing else is.
+void CloseReporting(HANDLE* handle, const char* format, const char* path) {
+  if (*handle == INVALID_HANDLE_VALUE) return;
+  BOOL closed = CloseHandle(*handle);
+  *handle = INVALID_HANDLE_VALUE;
+  if (!closed && g_worker.message[0] == 0) FormatFileMessage(g_worker.message, format, path);
+}
+
+bool Failed(const char* format, const char* path) {
+  FormatFileMessage(g_worker.message, format, path);
+  return false;
+}
+
+void SetBarState(int state) {
+  if (g_barState.load() == state) return;
+  g_barState = state;
+  InvalidateRect(g_controlWindow, nullptr, TRUE);
+  UpdateWindow(g_controlWindow);
+}
+
+// A click of the Start/Stop button, which the Control window turns into
+// CMD_STOP while copying and CMD_START while stopped.
+void SendStopClick() {
+  SendMessageA(g_controlWindow, WM_COMMAND, IDC_START, LPARAM(GetDlgItem(g_controlWindow, IDC_START)));
+}
+
+void PostStartStopClick() { PostMessageA(g_controlWindow, WM_COMMAND, IDC_START, 0); }
+
+void EnablePlayButton() { EnableWindow(GetDlgItem(g_controlWindow, IDC_PLAY), TRUE); }
+
+void TakeOverNewInput() {
+  ClearCommands(CMD_NEW_INPUT);
+  if (CommandPending(CMD_START_AFTER_INPUT)) {
+    ClearCommands(CMD_START_AFTER_INPUT);
+    if (g_stopped.load()) PostStartStopClick();
+  }
+  int fromHead = g_writeFromHead.load();
+  int keepTail = g_keepPreviousTail.load();
+  bool continues = g_inputFile != INVALID_HANDLE_VALUE && keepTail && !fromHead;
+  if (!continues) ResetAudioDelay();
+  if (g_inputFile != INVALID_HANDLE_VALUE) {
+    if (continues) {
+      CloseHandleToNone(&g_previousInputFile);
+      g_previousInputFile = g_inputFile;
+      strcpy(g_worker.previousInputPath, g_worker.inputPath);
+    } else {
+      CloseHandle(g_inputFile);
+    }
+    g_inputFile = INVALID_HANDLE_VALUE;
+  }
+  int64_t size = ProbeFileSize(g_settings.File);
+  g_inputSize = size > 0 ? uint64_t(size) : 0;
+  g_inputOffset = StartInputOffset(g_startPermille.load(), g_inputSize.load());
+  UpdateProgressText();
+  if (continues) ContinueAudioDelayInNextPiece(g_inputOffset.load());
+  g_outputOffset = OutputOffsetAfterTakeover(g_outputOffset.load(), fromHead, keepTail, g_settings.Head);
+  if (fromHead) UpdateProgressBar(g_outputOffset.load());
+  if (fromHead || keepTail) g_keepPreviousTail = 0;
+  // A new input gets its own grace at its end.
+  g_worker.endDeadline = 0;
+}
+
+// The end of the input: wait for growth, then the next piece or a stop.
+void OnEndOfInput() {
+  SetBarState(BAR_FILE_END);
+  DWORD now = GetTickCount();
+  if (g_worker.endDeadline == 0) {
+    g_worker.endDeadline = (now + kEndOfInputGraceMs) | 1;
+    return;
+  }
+  // Signed difference: still right when the tick count wraps.
+  if (int32_t(now - g_worker.endDeadline) <= 0) return;
+  int numbered = 0;
+  char current[MAX_PATH];
+  strcpy(current, g_settings.File);
+  if (g_settings.Serial && FindNextPiece(g_settings.File, &numbered)) {
+    if (numbered) {
+      g_keepPreviousTail = 1;
+      strcpy(g_worker.previousInputPath, current);
+    }
+    SetDlgItemTextA(g_controlWindow, IDC_INPUT_PATH, g_settings.File);
+    g_writeFromHead = 0;
+    RaiseCommands(CMD_NEW_INPUT);
+    g_startPermille = 0;
+    return;
+  }
+  SendStopClick();
+}
+
+// Pacing against the Player's knob; false when the copy must wait.
+bool PaceBehindPlayer() {
+  if (!FindPlayerWindow()) {
+    // One click is enough; a second one arriving after the stop would start again.
+    if (!g_worker.stopClickPosted) PostStartStopClick();
+    g_worker.stopClickPosted = 1;
+    return true;
+  }
+  int32_t knob = 0;
+  if (!ReadSeekKnob(&knob)) return true;
+  if (!MustWaitForPlayer(knob, g_outputOffset.load(), g_ringFileLength.load(), g_settings.Stop))
+    return true;
+  SetBarState(BAR_WAITING);
+  if (g_effectivePriority != 0) SetWorkPriority(0);
+  return false;
+}
+
+bool ShouldLeave() { return PollRequests(0) != 0 || g_stopped.load() != 0; }
+
+bool CorrectAudio(uint32_t n) {
+  AudioDelayFiles files = {g_inputFile, g_worker.inputPath, g_previousInputFile,
+                           g_worker.previousInputPath, g_outputFile, g_ring.path,
+                           g_ringEnd.load(), g_ring.mirrorDistance};
+  return CorrectAudioChunk(files, g_audioDelay.load(), g_audioBitRate.load(), g_chunk, n,
+                           g_inputOffset.load(), g_outputOffset.load(), g_worker.message) != 0;
+}
+
+// One pass of the copy loop; false when the loop must be left.
+bool CopyOneChunk() {
+  // The size is measured anew for every chunk: the input may still be
+  // recording. (Asking for the size costs half of a seek to the end.)
+  LARGE_INTEGER size;
+  if (!GetFileSizeEx(g_inputFile, &size)) return Failed(kInputSeekFailed, g_worker.inputPath);
+  g_inputSize = uint64_t(size.QuadPart);
+  if (g_inputSize.load() <= g_inputOffset.load()) {
+    OnEndOfInput();
     return false;
   }
-  if (pending & CMD_PRIORITY) {
-    ClearCommands(CMD_PRIORITY);
-    SetWorkPriority(g_stopped.load() ? 0 : 1);
+  g_worker.endDeadline = 0;
+  if (g_outputOffset.load() >= g_ringEnd.load() && !WrapOutput(g_chunk, g_worker.message)) return false;
+  if (KeptHeadDue(g_settings.Head, g_inputOffset.load(), g_outputOffset.load()) &&
+      !WriteKeptHead(g_inputFile, g_worker.inputPath, g_chunk, g_worker.message))
+    return false;
+  uint64_t inputOffset = g_inputOffset.load();
+  if (SeekFile(g_inputFile, int64_t(inputOffset), FILE_BEGIN) != int64_t(inputOffset))
+    return Failed(kInputSeekFailed, g_worker.inputPath);
+  if (g_settings.Wait && !PaceBehindPlayer()) return false;
+  if (g_effectivePriority != g_settings.Priority) SetWorkPriority(1);
+
+  uint32_t n = ChunkLength(g_inputSize.load(), inputOffset, g_outputOffset.load(), g_ringEnd.load());
+  if (n > 0) {
+    if (!ReadWhole(g_inputFile, g_chunk, n)) return Failed(kInputReadFailed, g_worker.inputPath);
+    if (ShouldLeave()) return false;
+    if (g_audioDelay.load() != 0 && !CorrectAudio(n)) return false;
+    uint64_t outputOffset = g_outputOffset.load();
+    if (SeekFile(g_outputFile, int64_t(outputOffset), FILE_BEGIN) != int64_t(outputOffset))
+      return Failed(kOutputSeekFailed, g_ring.path);
+    if (!WriteWhole(g_outputFile, g_chunk, n)) return Failed(kOutputWriteFailed, g_ring.path);
+    // Account for the written chunk before a stop is honoured, so that it is
+    // never written (and its audio corrected) twice.
+    g_inputOffset = inputOffset + n;
+    g_outputOffset = outputOffset + n;
+    UpdateProgressBar(g_outputOffset.load());
+    UpdateProgressText();
+    SetBarState(BAR_WORKING);
+    if (ShouldLeave()) return false;
   }
+  if (g_outputOffset.load() >= g_ringEnd.load()) {
+    if (!ClearTail(g_chunk, g_worker.message)) return false;
+    if (!g_settings.Wait) {
+      SendStopClick();
+      return false;
+    }
+  }
+  EnablePlayButton();
   return true;
 }
 
+// Step 4 of the cycle; false when the cycle goes straight to its end.
+bool PrepareCopy() {
+  if (g_outputFile == INVALID_HANDLE_VALUE && !OpenOutputFile(g_worker.message)) return false;
+  if (g_barState.load() == BAR_STOPPED) SetBarState(BAR_WORKING);
+  // An interrupted fill ends the cycle: the file is not ready to be written.
+  if (g_ring.initialisePending &&
+      InitialiseOutputFile(PollRequests, g_chunk, g_worker.message) != INIT_DONE)
+    return false;
+  if (g_inputFile != INVALID_HANDLE_VALUE) return true;
+  g_inputFile = CreateFileA(g_settings.File, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  strcpy(g_worker.inputPath, g_settings.File);
+  if (g_inputFile == INVALID_HANDLE_VALUE) return Failed(kInputOpenFailed, g_worker.inputPath);
+  return true;
+}
+
+void CloseFilesOfStoppedCopy() {
+  CloseReporting(&g_inputFile, kInputCloseFailed, g_worker.inputPath);
+  CloseReporting(&g_previousInputFile, kInputCloseFailed, g_worker.previousInputPath);
+  CloseReporting(&g_outputFile, kOutputCloseFailed, g_ring.path);
+}
+
+void ReportFailure() {
+  if (g_worker.message[0] == 0) return;
+  if (!g_stopped.load()) SendStopClick();
+  MessageBoxA(g_controlWindow, g_worker.message, PROGRAM_TITLE, MB_ICONQUESTION);
+}
+
+// The opening sleeps of a cycle: at most 1 s, less when something is asked.
+void WaitBeforeCycle() {
+  for (int sleeps = 0; sleeps < 10; ++sleeps) {
+    Sleep(100);
+    if (PollRequests(0) || g_stopped.load()) return;
+  }
+}
+
+void RestorePlayerStopButton() {
+  if (!FindPlayerWindow() || !g_settings.NoStop) return;
+  HWND stop = FindDescendant(g_currentPlayerWindow, "Button", nullptr, 11, 0);
+  if (stop && !IsWindowEnabled(stop)) EnableWindow(stop, TRUE);
+}
+
 }  // namespace
+
+bool MustWaitForPlayer(int32_t knob, uint64_t outputOffset, uint64_t fileLength, uint32_t stopPercent) {
+  if (fileLength == 0) return false;
+  int32_t pos = knob;
+  int32_t write = int32_t(outputOffset * 10000 / fileLength);
+  int32_t stop = int32_t(stopPercent * 100);
+  if (pos - stop + 10000 < write) pos += 10000;  // the Player is a lap ahead
+  return pos > 0 && write < pos && write + stop >= pos;
+}
+
+bool PauseDue(int32_t counter, int32_t priority2) {
+  if (priority2 < -5) priority2 = -5;
+  if (priority2 > 5) priority2 = 5;
+  return (uint32_t(counter) & ((uint32_t(1) << (priority2 + 5)) - 1)) == 0;
+}
+
+uint64_t StartInputOffset(int32_t permille, uint64_t size) {
+  if (permille < 0) permille = 0;
+  return uint64_t(permille) * size / 1000 / kChunkSize * kChunkSize;
+}
+
+uint64_t OutputOffsetAfterTakeover(uint64_t offset, int writeFromHead, int keepPreviousTail, int head) {
+  if (writeFromHead) return 0;
+  if (keepPreviousTail) return offset;
+  if (offset > 1024) {
+    offset -= 1024;
+    if (head && offset < kHeadSize) offset = kHeadSize;
+  }
+  return offset;
+}
+
+int PollRequests(int mayAct) {
+  uint32_t pending = g_pendingCommands.load();
+  if (pending & CMD_STOP) {
+    ClearCommands(CMD_STOP);
+    g_stopped = 1;
+    g_worker.stopClickPosted = 0;
+    SetWorkPriority(0);
+    SetBarState(BAR_STOPPED);
+  } else if (pending & CMD_START) {
+    ClearCommands(CMD_START);
+    g_stopped = 0;
+    g_worker.stopClickPosted = 0;
+    SetWorkPriority(1);
+  } else if (pending & CMD_NEW_INPUT) {
+    if (mayAct) TakeOverNewInput();
+    else g_worker.yieldResult = 1;
+  } else if (pending & CMD_PRIORITY) {
+    ClearCommands(CMD_PRIORITY);
+    SetWorkPriority(g_stopped.load() ? 0 : 1);
+  } else if (pending & (CMD_OPEN_OUTPUT | CMD_DRIVE)) {
+    if (mayAct) CheckOutputFile();
+    else g_worker.yieldResult = 1;
+  } else if (pending & CMD_SIZE) {
+    if (mayAct) ResizeOutputFile();
+    else g_worker.yieldResult = 1;
+  } else if (pending & CMD_QUIT) {
+    if (mayAct) {
+      ClearCommands(CMD_QUIT);
+      g_worker.exitRequested = 1;
+    } else {
+      g_worker.yieldResult = 1;
+    }
+  }
+  if (g_pendingCommands.load() == 0) {
+    g_worker.yieldResult = 0;
+    if (!g_worker.exitRequested && !g_stopped.load() &&
+        PauseDue(++g_worker.pauseCounter, g_settings.Priority2))
+      Sleep(10);
+  }
+  TrackPlayer();
+  return g_worker.yieldResult;
+}
+
+void RunCopyCycle() {
+  g_worker.message[0] = 0;
+  bool ready = g_settings.Drive[0] && g_settings.File[0] && !PollRequests(0) && !g_stopped.load();
+  if (ready && PrepareCopy())
+    while (CopyOneChunk()) {
+    }
+  if (g_stopped.load()) CloseFilesOfStoppedCopy();
+  ReportFailure();
+  if (g_barState.load() == BAR_WORKING) SetBarState(BAR_STOPPED);
+  PollRequests(1);
+}
 
 void CloseCopyFiles() {
   CloseHandleToNone(&g_inputFile);
@@ -42,7 +343,11 @@ void CloseCopyFiles() {
 }
 
 DWORD WINAPI CopyWorkerMain(void*) {
-  while (PollRequests()) Sleep(kIdlePollMs);
+  while (!g_worker.exitRequested) {
+    WaitBeforeCycle();
+    RunCopyCycle();
+  }
+  RestorePlayerStopButton();
   PostMessageA(g_controlWindow, WM_WORKER_FINISHED, 0, 0);
-  return 0;
+  ExitThread(0);
 }

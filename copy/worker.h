@@ -1,8 +1,15 @@
 // The Copy worker thread: the only code that touches the input and output
 // files while the program runs.
+//
+// Threading: everything here runs on the worker's thread, except that the
+// shutdown sequence calls CloseCopyFiles once the worker has ended.
 #pragma once
 
 #include <windows.h>
+
+#include <cstdint>
+
+#include "copy/ring_file.h"
 
 // File handles of the copy; INVALID_HANDLE_VALUE when closed. They belong to
 // the Copy worker while it runs and to the shutdown sequence after it ended.
@@ -12,3 +19,37 @@ extern HANDLE g_outputFile;
 
 // Closes whichever of the three handles is open and sets it back to none.
 void CloseCopyFiles();
+
+// The worker's own state between polls and cycles.
+struct CopyWorkerState {
+  char message[kMessageSize];   // the one failure message of the current cycle
+  int exitRequested;            // set by the may-act poll on CMD_QUIT
+  int yieldResult;              // 1 while a may-act command waits for the safe point
+  int32_t pauseCounter;         // idle polls, for the pause schedule
+  DWORD endDeadline;            // end-of-input grace, 0 = not armed
+  int stopClickPosted;          // a posted stop click is still on its way
+  char inputPath[MAX_PATH];     // as last opened, for messages
+  char previousInputPath[MAX_PATH];
+};
+extern CopyWorkerState g_worker;
+
+// Carries out the first pending command; mayAct 0 only looks at the ones that
+// must wait for the end of a cycle. Returns non-zero when the caller must
+// leave what it is doing.
+int PollRequests(int mayAct);
+
+// One cycle after its opening sleeps: prepare, copy until something ends the
+// loop, close what a stop closes, report a failure, poll with mayAct 1.
+void RunCopyCycle();
+
+// ---- Decisions (pure) ----
+
+// Pacing: true when the copy must wait behind the Player's knob position
+// (1/10000 of the track), Stop percent before it, with the lap rule.
+bool MustWaitForPlayer(int32_t knob, uint64_t outputOffset, uint64_t fileLength, uint32_t stopPercent);
+// The pause schedule: one 10 ms sleep every 2^(Priority2 + 5) idle polls.
+bool PauseDue(int32_t counter, int32_t priority2);
+// Start position (permille) to input offset, on a 32,768-byte boundary.
+uint64_t StartInputOffset(int32_t permille, uint64_t size);
+// Output offset when a new input is taken over.
+uint64_t OutputOffsetAfterTakeover(uint64_t offset, int writeFromHead, int keepPreviousTail, int head);
