@@ -319,4 +319,65 @@ TEST_F(InputDialogTest, ChoosingARecentFolderGoesThere) {
   EXPECT_EQ(pending, 5);
 }
 
+TEST_F(InputDialogTest, TheFileBeingCopiedOpensAtTheCopyPosition) {
+  strcpy(g_settings.File, kProgramStream);
+  g_inputSize.store(305152);
+  g_inputOffset.store(305152 / 4);
+  std::string percent;
+  int bar = -1;
+  ASSERT_TRUE(Run([&](const Dialog& d) {
+    d.Select("av.mpg");
+    PreviewShows(kProgramStream);
+    WaitFor([&] { return d.Item(IDC_IN_PERCENT) == "25.0%"; });
+    percent = d.Item(IDC_IN_PERCENT);
+    bar = GetScrollPos(GetDlgItem(d.child, IDC_IN_BAR), SB_CTL);
+    d.Cancel();
+  }));
+  g_inputSize.store(0);
+  g_inputOffset.store(0);
+  EXPECT_EQ(percent, "25.0%");
+  EXPECT_EQ(bar, 250);
+}
+
+TEST_F(InputDialogTest, DeleteRemovesThePreviewedFileAfterConfirmation) {
+  const char* doomed = "T:\\input\\doomed.m2v";
+  ASSERT_TRUE(CopyFileA(kElementaryStream, doomed, FALSE));
+  bool previewed = false, asked = false, gone = false;
+  std::string name;
+  ASSERT_TRUE(Run([&](const Dialog& d) {
+    d.Select("doomed.m2v");
+    previewed = PreviewShows(doomed) && WaitFor([&] { return d.Enabled(IDC_IN_DELETE); });
+    PostMessageA(d.child, WM_COMMAND, MAKEWPARAM(IDC_IN_DELETE, BN_CLICKED), LPARAM(GetDlgItem(d.child, IDC_IN_DELETE)));
+    // The shell asks first: a dialog of this thread other than the frame.
+    std::pair<HWND, HWND> search(d.frame, nullptr);
+    asked = WaitFor([&] {
+      search.second = nullptr;
+      EnumThreadWindows(
+          GetWindowThreadProcessId(d.frame, nullptr),
+          [](HWND w, LPARAM p) -> BOOL {
+            auto* s = reinterpret_cast<std::pair<HWND, HWND>*>(p);
+            char cls[32] = "";
+            GetClassNameA(w, cls, sizeof cls);
+            if (w != s->first && IsWindowVisible(w) && strcmp(cls, "#32770") == 0) {
+              s->second = w;
+              return FALSE;
+            }
+            return TRUE;
+          },
+          LPARAM(&search));
+      return search.second != nullptr;
+    });
+    if (asked) PostMessageA(search.second, WM_COMMAND, IDYES, 0);
+    gone = WaitFor([&] { return GetFileAttributesA(doomed) == INVALID_FILE_ATTRIBUTES && !d.Enabled(IDC_IN_DELETE); });
+    name = harness::Text(FindById(d.frame, 1152));
+    d.Cancel();
+  }));
+  DeleteFileA(doomed);
+  EXPECT_TRUE(previewed);
+  EXPECT_TRUE(asked);
+  EXPECT_TRUE(gone);
+  EXPECT_EQ(name, "");
+  EXPECT_FALSE(preview_is_open());
+}
+
 }  // namespace
