@@ -159,7 +159,6 @@ void RefreshPreview(HWND dialog, HWND frame) {
   preview_close();
   BlankOnScreen(dialog);
   HWND bar = GetDlgItem(dialog, IDC_IN_BAR);
-  EnableWindow(bar, g_panel.enabled);
   SetDlgItemTextA(dialog, IDC_IN_VIDEO, "");
   SetDlgItemTextA(dialog, IDC_IN_AUDIO, "");
   int32_t start = 0;
@@ -172,6 +171,8 @@ void RefreshPreview(HWND dialog, HWND frame) {
   info.nPage = 1;
   info.nPos = start;
   SetScrollInfo(bar, SB_CTL, &info, TRUE);
+  // After the range: SIF_DISABLENOSCROLL may enable a bar that has a range.
+  EnableWindow(bar, g_panel.enabled);
   // A step left of the start draws the frame and leaves the bar at the copy
   // position of the current input, or at 0.
   g_panel.lastDrawn = -1;

@@ -183,6 +183,9 @@ TEST_F(InputDialogTest, HidingThePreviewBlanksTextsBarAndDelete) {
       return d.Item(IDC_IN_VIDEO).empty() && !d.Enabled(IDC_IN_BAR) && !d.Enabled(IDC_IN_DELETE) &&
              !preview_is_open();
     });
+    if (!blanked)
+      printf("video '%s' bar %d delete %d open %d\n", d.Item(IDC_IN_VIDEO).c_str(), d.Enabled(IDC_IN_BAR),
+             d.Enabled(IDC_IN_DELETE), preview_is_open());
     SendMessageA(show, BM_CLICK, 0, 0);
     back = WaitFor([&] { return !d.Item(IDC_IN_VIDEO).empty() && d.Enabled(IDC_IN_DELETE); });
     d.Cancel();
@@ -378,6 +381,70 @@ TEST_F(InputDialogTest, DeleteRemovesThePreviewedFileAfterConfirmation) {
   EXPECT_TRUE(gone);
   EXPECT_EQ(name, "");
   EXPECT_FALSE(preview_is_open());
+}
+
+// A window's rectangle in the frame's client coordinates.
+RECT InFrame(HWND frame, HWND window) {
+  RECT r = {0, 0, 0, 0};
+  GetWindowRect(window, &r);
+  MapWindowPoints(nullptr, frame, reinterpret_cast<POINT*>(&r), 2);
+  return r;
+}
+
+TEST_F(InputDialogTest, GrowingTheFrameMovesTheLowerControlsAndWidensTheList) {
+  RECT barBefore = {}, barAfter = {}, listBefore = {}, listAfter = {}, cancelBefore = {}, cancelAfter = {};
+  RECT small = {};
+  ASSERT_TRUE(Run([&](const Dialog& d) {
+    HWND bar = GetDlgItem(d.child, IDC_IN_BAR), list = FindById(d.frame, 1120), cancel = FindById(d.frame, IDCANCEL);
+    barBefore = InFrame(d.frame, bar);
+    listBefore = InFrame(d.frame, list);
+    cancelBefore = InFrame(d.frame, cancel);
+    RECT r;
+    GetWindowRect(d.frame, &r);
+    SetWindowPos(d.frame, nullptr, 0, 0, r.right - r.left + 60, r.bottom - r.top + 40, SWP_NOMOVE | SWP_NOZORDER);
+    barAfter = InFrame(d.frame, bar);
+    listAfter = InFrame(d.frame, list);
+    cancelAfter = InFrame(d.frame, cancel);
+    // Dragging smaller than the opening size stops at it.
+    RECT drag = {r.left, r.top, r.left + 100, r.top + 100};
+    SendMessageA(d.frame, WM_SIZING, WMSZ_BOTTOMRIGHT, LPARAM(&drag));
+    small = drag;
+    small.right -= r.left + (r.right - r.left);
+    small.bottom -= r.top + (r.bottom - r.top);
+    d.Cancel();
+  }));
+  EXPECT_EQ(barAfter.top - barBefore.top, 40);
+  EXPECT_EQ(cancelAfter.top - cancelBefore.top, 40);
+  EXPECT_EQ(listAfter.right - listAfter.left, listBefore.right - listBefore.left + 60);
+  EXPECT_EQ(listAfter.bottom - listAfter.top, listBefore.bottom - listBefore.top + 40);
+  EXPECT_EQ(small.right, 0);
+  EXPECT_EQ(small.bottom, 0);
+}
+
+TEST_F(InputDialogTest, DetailsViewAndColumnWidthsComeBack) {
+  ASSERT_TRUE(harness::WriteText(harness::ProfilePath(), "[Window]\r\nOfn=1,210,90,130,150\r\n"));
+  long style = -1;
+  int widths[4] = {};
+  ASSERT_TRUE(Run([&](const Dialog& d) {
+    HWND list = nullptr;
+    WaitFor([&] {
+      HWND view = FindById(d.frame, 1121);
+      list = view ? FindById(view, 1) : nullptr;
+      return list && (GetWindowLongPtrA(list, GWL_STYLE) & LVS_TYPEMASK) == LVS_REPORT &&
+             SendMessageA(list, LVM_GETCOLUMNWIDTH, 0, 0) == 210;
+    });
+    if (list) {
+      style = long(GetWindowLongPtrA(list, GWL_STYLE) & LVS_TYPEMASK);
+      for (int c = 0; c < 4; ++c) widths[c] = int(SendMessageA(list, LVM_GETCOLUMNWIDTH, c, 0));
+    }
+    d.Cancel();
+  }));
+  EXPECT_EQ(style, LVS_REPORT);
+  EXPECT_EQ(widths[0], 210);
+  EXPECT_EQ(widths[1], 90);
+  EXPECT_EQ(widths[2], 130);
+  EXPECT_EQ(widths[3], 150);
+  EXPECT_EQ(harness::ProfileValue("Window", "Ofn").substr(0, 2), "1,");
 }
 
 }  // namespace
