@@ -342,6 +342,19 @@ TEST_F(InputDialogTest, TheFileBeingCopiedOpensAtTheCopyPosition) {
   EXPECT_EQ(bar, 250);
 }
 
+// Enumeration of a thread's windows: the first visible dialog other than
+// `first` goes to `second`.
+BOOL CALLBACK OtherDialog(HWND w, LPARAM p) {
+  auto* s = reinterpret_cast<std::pair<HWND, HWND>*>(p);
+  char cls[32] = "";
+  GetClassNameA(w, cls, sizeof cls);
+  if (w != s->first && IsWindowVisible(w) && strcmp(cls, "#32770") == 0) {
+    s->second = w;
+    return FALSE;
+  }
+  return TRUE;
+}
+
 TEST_F(InputDialogTest, DeleteRemovesThePreviewedFileAfterConfirmation) {
   const char* doomed = "T:\\input\\doomed.m2v";
   ASSERT_TRUE(CopyFileA(kElementaryStream, doomed, FALSE));
@@ -355,19 +368,7 @@ TEST_F(InputDialogTest, DeleteRemovesThePreviewedFileAfterConfirmation) {
     std::pair<HWND, HWND> search(d.frame, nullptr);
     asked = WaitFor([&] {
       search.second = nullptr;
-      EnumThreadWindows(
-          GetWindowThreadProcessId(d.frame, nullptr),
-          [](HWND w, LPARAM p) -> BOOL {
-            auto* s = reinterpret_cast<std::pair<HWND, HWND>*>(p);
-            char cls[32] = "";
-            GetClassNameA(w, cls, sizeof cls);
-            if (w != s->first && IsWindowVisible(w) && strcmp(cls, "#32770") == 0) {
-              s->second = w;
-              return FALSE;
-            }
-            return TRUE;
-          },
-          LPARAM(&search));
+      EnumThreadWindows(GetWindowThreadProcessId(d.frame, nullptr), OtherDialog, LPARAM(&search));
       return search.second != nullptr;
     });
     if (asked) PostMessageA(search.second, WM_COMMAND, IDYES, 0);
