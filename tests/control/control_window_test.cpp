@@ -397,7 +397,8 @@ TEST_F(ControlWindow, BrowseTakesTheChosenFileAsTheNewInput) {
   EXPECT_EQ(title, "Ringfeed / ビデオファイル選択");
   EXPECT_EQ(std::string(g_settings.File), input);
   EXPECT_EQ(ItemText(window_, IDC_INPUT_PATH), input);
-  EXPECT_EQ(g_pendingCommands.load(), static_cast<uint32_t>(CMD_NEW_INPUT));
+  // The Input dialog's "開始(&S)" box starts checked.
+  EXPECT_EQ(g_pendingCommands.load(), static_cast<uint32_t>(CMD_NEW_INPUT | CMD_START_AFTER_INPUT));
 }
 
 TEST_F(ControlWindow, PositionBarMovesTheInputOffsetOnlyWhileStopped) {
