@@ -7,6 +7,7 @@
 #include "app/settings_table.h"
 #include "app/shared_state.h"
 #include "control/control_window.h"
+#include "control/tooltips.h"
 #include "copy/worker.h"
 
 HINSTANCE g_instance = nullptr;
@@ -58,6 +59,7 @@ void RunShutdownSequence(HWND window) {
   StoreCopyPositionsInSettings();
   SaveSettingsAtExit(minimised, frame.left, frame.top);
 
-  ReleaseControlWindowResources();
+  TeardownTooltips();
+  ReleaseControlWindowResources();  // menus, then brushes and the drive font
   DestroyWindow(window);
 }

@@ -10,6 +10,8 @@
 #include <atomic>
 #include <cstdint>
 
+#include "control/number_format.h"  // FormatGroupedNumber, FormatOutputSizeText
+
 // What the filled part of the progress bars shows; set by the Copy worker.
 enum BarState { BAR_STOPPED, BAR_WORKING, BAR_WAITING, BAR_FILE_END };
 extern std::atomic<int> g_barState;

@@ -50,6 +50,7 @@ TEST(Startup, SecondStartForwardsToTheFirstAndEnds) {
   ASSERT_TRUE(second.Start());
   EXPECT_EQ(second.WaitForExit(), 0u);
   EXPECT_TRUE(WaitUntil([&] { return !IsIconic(window); }));
+  EXPECT_TRUE(WaitUntil([&] { return GetForegroundWindow() == window; }));
   EXPECT_EQ(GetFileAttributesA(first.ProfilePath().c_str()), INVALID_FILE_ATTRIBUTES)
       << "the second instance must write nothing";
 

@@ -1,0 +1,22 @@
+// Inverse DCT of one 8x8 block of the Preview decoder: the double-precision
+// reference transform, rounded to the nearest integer and clipped to 9 bits.
+#pragma once
+
+#include <cstdint>
+
+// Transforms 64 coefficients in raster order (row v, column u at 8v + u),
+// each in [-2048, 2047], in place into samples or differences in
+// [-256, 255]. This is the entry point the decoder calls.
+void inverse_dct(int16_t block[64]);
+
+// The plain separable transform: every product and every partial sum is
+// rounded to binary64 in the order of the definition.
+void inverse_dct_reference(int16_t block[64]);
+
+// The same products summed in the same order, two columns per SSE2
+// instruction, with zero coefficients and all-zero rows skipped (adding a
+// zero product leaves every sum unchanged apart from the sign of a zero,
+// which the final rounding cannot see) and DC-only blocks filled with
+// their one value. Bit-identical to inverse_dct_reference for every block;
+// tests/mpeg/idct_test.cpp checks it on both builds.
+void inverse_dct_fast(int16_t block[64]);

@@ -1,0 +1,134 @@
+// Variable-length codes of the video syntax (ISO/IEC 13818-2 Annex B).
+//
+// Every decoder here takes the next bits of the stream, most significant
+// first and right-aligned, as the bit reader's show_bits gives them, and
+// answers the value with the number of bits the code takes; the caller
+// then consumes that many. A length of 0 means the bits start no valid
+// code; nothing is to be consumed then. Each look-up is one access to a
+// table chosen by the leading bits, built at compile time from rows
+// (code, length, value) transcribed from the standard.
+#pragma once
+
+#include <cstdint>
+
+struct VlcValue {
+  int16_t value;
+  uint8_t length;  // 0: no valid code
+};
+
+// Table B-1 from the next 11 bits. macroblock_escape (0000 0001 000) is
+// the caller's: skip it and add 33 while the next 11 bits equal
+// MACROBLOCK_ESCAPE. macroblock_stuffing and start-code zeros, like every
+// other pattern below 0000 0011 000, give length 0.
+constexpr uint32_t MACROBLOCK_ESCAPE = 0x008;
+constexpr int MACROBLOCK_ESCAPE_LENGTH = 11;
+VlcValue vlc_macroblock_address_increment(uint32_t next11);
+
+// macroblock_type values: flags of the standard's columns. MB_WEIGHT_CODE
+// is spatial_temporal_weight_code_flag; MB_WEIGHT_CLASS_4 marks the
+// spatially scalable types whose permitted spatial_temporal_weight_class
+// is 4 (the others without MB_WEIGHT_CODE have class 0).
+enum : int16_t {
+  MB_QUANT = 1,
+  MB_MOTION_FORWARD = 2,
+  MB_MOTION_BACKWARD = 4,
+  MB_PATTERN = 8,
+  MB_INTRA = 16,
+  MB_WEIGHT_CODE = 32,
+  MB_WEIGHT_CLASS_4 = 64,
+};
+
+enum MacroblockTypeTable : int {
+  MB_TYPE_I,           // B-2
+  MB_TYPE_P,           // B-3
+  MB_TYPE_B,           // B-4
+  MB_TYPE_I_SPATIAL,   // B-5
+  MB_TYPE_P_SPATIAL,   // B-6
+  MB_TYPE_B_SPATIAL,   // B-7
+  MB_TYPE_SNR,         // B-8
+};
+
+// macroblock_type from the next 9 bits (the longest code of any table).
+VlcValue vlc_macroblock_type(MacroblockTypeTable table, uint32_t next9);
+
+// Table B-9 from the next 9 bits: the pattern 0..63.
+VlcValue vlc_coded_block_pattern(uint32_t next9);
+
+// Table B-10 from the next 11 bits: motion_code -16..16.
+VlcValue vlc_motion_code(uint32_t next11);
+
+// Table B-11 from the next 2 bits: dmvector -1..1.
+VlcValue vlc_dmvector(uint32_t next2);
+
+// Tables B-12 (next 9 bits) and B-13 (next 10 bits): dct_dc_size 0..11.
+VlcValue vlc_dct_dc_size_luminance(uint32_t next9);
+VlcValue vlc_dct_dc_size_chrominance(uint32_t next10);
+
+// A DCT coefficient code: run and absolute level, or one of the two
+// special runs. length counts the code without the sign bit, which follows
+// it (s = 1: negative); end of block and escape have no sign bit.
+struct DctCode {
+  uint8_t run;
+  uint8_t level;
+  uint8_t length;  // 0: no valid code
+};
+enum : uint8_t { DCT_END_OF_BLOCK = 64, DCT_ESCAPE = 65 };
+
+// Tables B-14 (table_one = 0) and B-15 (table_one = 1) from the next 16
+// bits, for every coefficient but the first of a non-intra block.
+DctCode vlc_dct_coefficient(int table_one, uint32_t next16);
+
+// Table B-14 for the first coefficient of a non-intra block, where "1s"
+// codes run 0, level 1 and end of block cannot occur.
+DctCode vlc_dct_first_coefficient(uint32_t next16);
+
+// The fields after the escape code: 6 bits of run and the level, 12 bits
+// two's complement (MPEG-2), or 8 bits with 0x00 and 0x80 followed by 8
+// more (ISO/IEC 11172-2). `next` holds the 22 bits after the escape code;
+// `length` is 18, 14 or 22. A level of 0 (and MPEG-2's -2048), which no
+// valid stream codes, is answered as it is; the caller decides.
+struct DctEscape {
+  int run;
+  int level;
+  int length;
+};
+DctEscape vlc_dct_escape(uint32_t next22, int mpeg1);
+
+// The transcription rows, for tests that check them as a code.
+struct VlcRow {
+  uint16_t code;
+  uint8_t length;
+  int16_t value;
+};
+struct DctRow {
+  uint16_t code;
+  uint8_t length;
+  uint8_t run;
+  uint8_t level;
+};
+struct VlcRows {
+  const VlcRow* rows;
+  int count;
+};
+struct DctRows {
+  const DctRow* rows;
+  int count;
+};
+enum VlcTableId : int {
+  VLC_MACROBLOCK_ADDRESS_INCREMENT,
+  VLC_MACROBLOCK_TYPE_I,
+  VLC_MACROBLOCK_TYPE_P,
+  VLC_MACROBLOCK_TYPE_B,
+  VLC_MACROBLOCK_TYPE_I_SPATIAL,
+  VLC_MACROBLOCK_TYPE_P_SPATIAL,
+  VLC_MACROBLOCK_TYPE_B_SPATIAL,
+  VLC_MACROBLOCK_TYPE_SNR,
+  VLC_CODED_BLOCK_PATTERN,
+  VLC_MOTION_CODE,
+  VLC_DMVECTOR,
+  VLC_DCT_DC_SIZE_LUMINANCE,
+  VLC_DCT_DC_SIZE_CHROMINANCE,
+  VLC_TABLE_COUNT,
+};
+VlcRows vlc_rows(VlcTableId table);
+DctRows vlc_dct_rows(int table_one);

@@ -1,0 +1,205 @@
+// Inverse DCT: the reference transform's defining cases, agreement with an
+// independent high-precision transform, and bit-identity of the fast form.
+#include "mpeg/idct.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <string>
+
+namespace {
+
+// A small generator of our own, so every platform draws the same blocks.
+struct Lcg {
+  uint64_t state;
+  uint32_t Next() {
+    state = state * 6364136223846793005ull + 1442695040888963407ull;
+    return static_cast<uint32_t>(state >> 33);
+  }
+  int Coefficient() { return static_cast<int>(Next() % 4096) - 2048; }
+};
+
+void DenseBlock(Lcg& random, int16_t block[64]) {
+  for (int i = 0; i < 64; ++i) block[i] = static_cast<int16_t>(random.Coefficient());
+}
+
+// Like dequantised blocks: a few coefficients, mostly at low frequencies,
+// often small.
+void SparseBlock(Lcg& random, int16_t block[64]) {
+  std::memset(block, 0, 64 * sizeof(int16_t));
+  const int count = 1 + random.Next() % 6;
+  for (int n = 0; n < count; ++n) {
+    const int v = random.Next() % (1 + random.Next() % 8);
+    const int u = random.Next() % (1 + random.Next() % 8);
+    const int magnitude = (random.Next() & 1) ? 1 + random.Next() % 64 : 1 + random.Next() % 2048;
+    block[8 * v + u] = static_cast<int16_t>((random.Next() & 1) ? -magnitude : magnitude);
+  }
+  if (block[63] < -2048) block[63] = -2048;
+}
+
+void ExpectFastMatchesReference(const int16_t input[64], const std::string& name) {
+  int16_t reference[64];
+  int16_t fast[64];
+  std::memcpy(reference, input, sizeof(reference));
+  std::memcpy(fast, input, sizeof(fast));
+  inverse_dct_reference(reference);
+  inverse_dct_fast(fast);
+  if (std::memcmp(reference, fast, sizeof(fast)) != 0) {
+    for (int i = 0; i < 64; ++i)
+      ASSERT_EQ(reference[i], fast[i]) << name << ", position " << i;
+  }
+}
+
+TEST(InverseDct, DefiningCases) {
+  struct Case {
+    const char* name;
+    int dc;
+    int expected;
+  } cases[] = {
+      {"DC 8: 8 x 0.125 = 1", 8, 1},
+      {"DC 4: floor(0.5000000000000001 + 0.5)", 4, 1},
+      // The basis constant for u = 0 is sqrt(2) / 4 correctly rounded, a
+      // hair above the real value, so the DC-only sum is -0.5000000000000001
+      // and rounds down; exact arithmetic would give 0.
+      {"DC -4: floor(-0.5000000000000001 + 0.5)", -4, -1},
+      {"DC 2047: 255.875 clipped", 2047, 255},
+      {"DC -2048: -256", -2048, -256},
+      {"DC 0", 0, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    int16_t block[64] = {};
+    block[0] = static_cast<int16_t>(c.dc);
+    inverse_dct(block);
+    for (int i = 0; i < 64; ++i) ASSERT_EQ(c.expected, block[i]) << "position " << i;
+  }
+}
+
+TEST(InverseDct, LargeCoefficientsClipInsteadOfWrapping) {
+  int16_t block[64] = {};
+  block[0] = 2047;
+  block[1] = 2047;
+  block[8] = 2047;
+  block[9] = 2047;
+  inverse_dct_reference(block);
+  EXPECT_EQ(255, block[0]);  // about 1000 before clipping
+  int16_t negative[64] = {};
+  negative[0] = -2048;
+  negative[1] = -2048;
+  negative[8] = -2048;
+  negative[9] = -2048;
+  inverse_dct_reference(negative);
+  EXPECT_EQ(-256, negative[0]);
+  for (int i = 0; i < 64; ++i) {
+    EXPECT_GE(block[i], -256);
+    EXPECT_LE(block[i], 255);
+  }
+}
+
+// The exact transform computed independently in long double from cos():
+// the reference must round it the same way except within a hair of a
+// half, where the binary64 sum may fall either side.
+TEST(InverseDct, ReferenceAgreesWithHighPrecisionTransform) {
+  const long double pi = 3.141592653589793238462643383279502884L;
+  long double c[8][8];
+  for (int u = 0; u < 8; ++u)
+    for (int x = 0; x < 8; ++x)
+      c[u][x] = (u == 0 ? std::sqrt(0.5L) : 1.0L) * std::cos((2 * x + 1) * u * pi / 16) / 2;
+  Lcg random = {7};
+  for (int n = 0; n < 2000; ++n) {
+    int16_t block[64];
+    if (n % 2) DenseBlock(random, block); else SparseBlock(random, block);
+    long double exact[64];
+    for (int y = 0; y < 8; ++y)
+      for (int x = 0; x < 8; ++x) {
+        long double s = 0;
+        for (int v = 0; v < 8; ++v)
+          for (int u = 0; u < 8; ++u) s += c[v][y] * c[u][x] * block[8 * v + u];
+        exact[8 * y + x] = s;
+      }
+    inverse_dct_reference(block);
+    for (int i = 0; i < 64; ++i) {
+      const long double rounded = std::floor(exact[i] + 0.5L);
+      const long double clipped = rounded < -256 ? -256 : (rounded > 255 ? 255 : rounded);
+      const long double distance_to_half = std::fabs(exact[i] - std::floor(exact[i]) - 0.5L);
+      if (distance_to_half < 1e-6L) continue;
+      ASSERT_EQ(static_cast<int>(clipped), block[i]) << "block " << n << ", position " << i;
+    }
+  }
+}
+
+TEST(InverseDct, FastEqualsReferenceOnDenseBlocks) {
+  Lcg random = {1};
+  int16_t block[64];
+  for (int n = 0; n < 200000; ++n) {
+    DenseBlock(random, block);
+    ExpectFastMatchesReference(block, "dense block " + std::to_string(n));
+  }
+}
+
+TEST(InverseDct, FastEqualsReferenceOnSparseBlocks) {
+  Lcg random = {2};
+  int16_t block[64];
+  for (int n = 0; n < 300000; ++n) {
+    SparseBlock(random, block);
+    ExpectFastMatchesReference(block, "sparse block " + std::to_string(n));
+  }
+}
+
+TEST(InverseDct, FastEqualsReferenceOnEveryDcValue) {
+  int16_t block[64] = {};
+  for (int dc = -2048; dc <= 2047; ++dc) {
+    block[0] = static_cast<int16_t>(dc);
+    ExpectFastMatchesReference(block, "DC " + std::to_string(dc));
+  }
+}
+
+// Single coefficients everywhere, and blocks whose zero rows interleave
+// with full ones, so that every skipping path meets extreme values.
+TEST(InverseDct, FastEqualsReferenceOnSingleCoefficientsAndZeroRows) {
+  const int values[] = {-2048, -2047, -1024, -5, -1, 1, 3, 4, 1000, 2047};
+  for (int position = 0; position < 64; ++position)
+    for (int value : values) {
+      int16_t block[64] = {};
+      block[position] = static_cast<int16_t>(value);
+      ExpectFastMatchesReference(
+          block, "value " + std::to_string(value) + " at " + std::to_string(position));
+    }
+  Lcg random = {3};
+  for (int mask = 0; mask < 256; ++mask) {
+    int16_t block[64] = {};
+    for (int v = 0; v < 8; ++v)
+      if (mask & (1 << v))
+        for (int u = 0; u < 8; ++u) block[8 * v + u] = static_cast<int16_t>(random.Coefficient());
+    ExpectFastMatchesReference(block, "row mask " + std::to_string(mask));
+  }
+}
+
+// The same blocks give the same checksum in the native and in the Windows
+// build; a build that lets the compiler fuse or widen a step fails here.
+TEST(InverseDct, ChecksumIsTheSameOnEveryBuild) {
+  Lcg random = {2026};
+  uint32_t reference_hash = 2166136261u;
+  uint32_t decoder_hash = 2166136261u;
+  auto add = [](uint32_t& hash, const int16_t block[64]) {
+    for (int i = 0; i < 64; ++i) {
+      hash = (hash ^ static_cast<uint16_t>(block[i])) * 16777619u;
+    }
+  };
+  for (int n = 0; n < 20000; ++n) {
+    int16_t block[64];
+    if (n % 2) DenseBlock(random, block); else SparseBlock(random, block);
+    int16_t copy[64];
+    std::memcpy(copy, block, sizeof(copy));
+    inverse_dct_reference(block);
+    inverse_dct(copy);
+    add(reference_hash, block);
+    add(decoder_hash, copy);
+  }
+  EXPECT_EQ(0xb1f0ad71u, reference_hash) << std::hex << reference_hash;
+  EXPECT_EQ(reference_hash, decoder_hash);
+}
+
+}  // namespace
