@@ -20,6 +20,10 @@ const uint32_t kMacroblockStuffing = 0x00F;
 
 bool Failed(uint32_t pos) { return pos == kReaderFailed; }
 
+// The next n bits; past the end of the data (all ones) still a valid index
+// for the n-bit look-up tables.
+uint32_t Peek(Reader& r, uint32_t& pos, int n) { return show_bits(r, pos, n) & ((1u << n) - 1); }
+
 int Saturate(int v) { return v < -2048 ? -2048 : (v > 2047 ? 2047 : v); }
 
 // MPEG-1 oddification: an even non-zero value moves one step toward zero.
@@ -39,7 +43,7 @@ int WrapVector(int v, int f) {
 int FCode(int f_code) { return f_code < 1 ? 1 : (f_code > 9 ? 9 : f_code); }
 
 int Dmvector(Reader& r, uint32_t& pos) {
-  VlcValue v = vlc_dmvector(show_bits(r, pos, 2));
+  VlcValue v = vlc_dmvector(Peek(r, pos, 2));
   if (v.length) get_bits(r, pos, v.length);
   return v.value;
 }
@@ -122,7 +126,7 @@ int MotionType(Reader& r, uint32_t& pos, MacroblockModes& m, const MacroblockPar
 }
 
 int CodedBlockPattern(Reader& r, uint32_t& pos, const MacroblockParams& p) {
-  const VlcValue cbp = vlc_coded_block_pattern(show_bits(r, pos, 9));
+  const VlcValue cbp = vlc_coded_block_pattern(Peek(r, pos, 9));
   if (!cbp.length) return -1;
   get_bits(r, pos, cbp.length);
   int pattern = cbp.value;
@@ -140,7 +144,7 @@ int Coefficients(Reader& r, uint32_t& pos, SliceState& s, int table_one, bool fi
   const uint8_t* scan = kScan[mpeg1 ? 0 : s.alternate_scan != 0];
   int16_t* F = s.coefficients;
   for (bool first = first_code;; first = false) {
-    const uint32_t next = show_bits(r, pos, 16);
+    const uint32_t next = Peek(r, pos, 16);
     if (Failed(pos)) return 1;
     const DctCode code = first ? vlc_dct_first_coefficient(next) : vlc_dct_coefficient(table_one, next);
     if (!code.length) return 1;
@@ -148,7 +152,7 @@ int Coefficients(Reader& r, uint32_t& pos, SliceState& s, int table_one, bool fi
     if (code.run == DCT_END_OF_BLOCK) return 1;
     int run, level;
     if (code.run == DCT_ESCAPE) {
-      const DctEscape escape = vlc_dct_escape(show_bits(r, pos, mpeg1 ? 22 : 18) << (mpeg1 ? 0 : 4), mpeg1);
+      const DctEscape escape = vlc_dct_escape(Peek(r, pos, mpeg1 ? 22 : 18) << (mpeg1 ? 0 : 4), mpeg1);
       if (Failed(pos) || escape.level == 0 || (!mpeg1 && escape.level == -2048)) return 1;
       get_bits(r, pos, escape.length);
       run = escape.run;
@@ -175,7 +179,7 @@ void MismatchControl(int16_t* F, int sum) {
 int macroblock_address_increment(Reader& r, uint32_t& pos, int mpeg1) {
   int increment = 0;
   for (;;) {
-    const uint32_t next = show_bits(r, pos, 11);
+    const uint32_t next = Peek(r, pos, 11);
     if (Failed(pos) || increment > (1 << 20)) return 0;
     if (next == MACROBLOCK_ESCAPE) {
       get_bits(r, pos, MACROBLOCK_ESCAPE_LENGTH);
@@ -207,7 +211,7 @@ void reset_motion(MacroblockModes& m, const MacroblockParams& p) {
 }
 
 int parse_macroblock(Reader& r, uint32_t& pos, MacroblockModes& m, const MacroblockParams& p) {
-  const VlcValue type = vlc_macroblock_type(TypeTable(p), show_bits(r, pos, 9));
+  const VlcValue type = vlc_macroblock_type(TypeTable(p), Peek(r, pos, 9));
   if (Failed(pos) || !type.length) return 0;
   get_bits(r, pos, type.length);
   m.flags = type.value;
@@ -263,7 +267,7 @@ void motion_from_modes(const MacroblockModes& m, const MacroblockParams& p, int 
 }
 
 int decode_motion_component(Reader& r, uint32_t& pos, int f_code, int predictor) {
-  const VlcValue code = vlc_motion_code(show_bits(r, pos, 11));
+  const VlcValue code = vlc_motion_code(Peek(r, pos, 11));
   int motion_code = 0;
   if (!Failed(pos) && code.length) {
     get_bits(r, pos, code.length);
@@ -283,8 +287,8 @@ int decode_motion_component(Reader& r, uint32_t& pos, int f_code, int predictor)
 int decode_intra_block(Reader& r, uint32_t& pos, SliceState& s, int component) {
   int16_t* F = s.coefficients;
   memset(F, 0, sizeof s.coefficients);
-  const VlcValue size = component == 0 ? vlc_dct_dc_size_luminance(show_bits(r, pos, 9))
-                                       : vlc_dct_dc_size_chrominance(show_bits(r, pos, 10));
+  const VlcValue size = component == 0 ? vlc_dct_dc_size_luminance(Peek(r, pos, 9))
+                                       : vlc_dct_dc_size_chrominance(Peek(r, pos, 10));
   if (Failed(pos) || !size.length) return 0;
   get_bits(r, pos, size.length);
   int differential = 0;

@@ -193,3 +193,10 @@ int64_t preview_decode_all(uint8_t* pixels, PreviewFrameSink sink, void* user) {
   if (!g_context || !pixels || !sink) return -1;
   return decode_all_frames(g_reader, *g_context, pixels, sink, user);
 }
+
+int preview_colour_sequence(ColourSequence& sequence) {
+  std::lock_guard<std::mutex> hold(g_lock);
+  if (!g_context) return 0;
+  sequence = colour_sequence_of(*g_context);
+  return 1;
+}

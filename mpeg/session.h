@@ -8,6 +8,7 @@
 
 #include <cstdint>
 
+#include "mpeg/colour.h"
 #include "mpeg/file_io.h"
 
 // The Windows BITMAPINFOHEADER, field for field (40 bytes).
@@ -73,3 +74,7 @@ int preview_render(int64_t position, uint8_t* pixels, int64_t* display_index = n
 // to stop. The number of frames; -1 without a session or buffer.
 typedef int (*PreviewFrameSink)(void* user, int64_t display_index, const uint8_t* pixels);
 int64_t preview_decode_all(uint8_t* pixels, PreviewFrameSink sink, void* user);
+
+// The colour facts of the open session's sequence (for checking frames
+// against another decoder's samples). 0 without a session.
+int preview_colour_sequence(ColourSequence& sequence);
