@@ -181,4 +181,44 @@ TEST(MacroblockAddress, EscapesAddAndStartCodesEnd) {
   EXPECT_EQ(macroblock_address_increment(f.in->r, f.in->pos, 0), 0);
 }
 
+TEST(MacroblockAddress, StuffingIsPaddingInMpeg1Only) {
+  for (int mpeg1 : {1, 0}) {
+    SCOPED_TRACE(mpeg1);
+    Bits bits;
+    bits.put(0x00F, 11).vlc(code_of(VLC_MACROBLOCK_ADDRESS_INCREMENT, 3)).put(0xFF, 8);
+    Fixture f(bits, mpeg1, 16);
+    EXPECT_EQ(macroblock_address_increment(f.in->r, f.in->pos, mpeg1), mpeg1 ? 3 : 0);
+  }
+}
+
+TEST(ParseMacroblock, FieldVectorsInFramePicturesPredictFromHalvedVerticals) {
+  Bits bits;
+  bits.vlc(code_of(VLC_MACROBLOCK_TYPE_P, MB_MOTION_FORWARD));
+  bits.put(0b01, 2);  // frame_motion_type: field
+  bits.put(1, 1).vlc(code_of(VLC_MOTION_CODE, 1)).vlc(code_of(VLC_MOTION_CODE, 1));
+  bits.put(0, 1).vlc(code_of(VLC_MOTION_CODE, 0)).vlc(code_of(VLC_MOTION_CODE, 0));
+  bits.put(0xFF, 8);
+  Fixture f(bits, 0, 16);
+  MacroblockParams p;
+  memset(&p, 0, sizeof p);
+  p.chroma_format = 1;
+  p.scalable_mode = -1;
+  p.picture_coding_type = 2;
+  p.picture_structure = 3;
+  p.f_code[0][0] = p.f_code[0][1] = p.f_code[1][0] = p.f_code[1][1] = 1;
+  MacroblockModes m;
+  memset(&m, 0, sizeof m);
+  m.PMV[0][0][1] = 4;   // frame units: field vector 2
+  m.PMV[1][0][1] = -2;  // field vector -1
+  ASSERT_EQ(parse_macroblock(f.in->r, f.in->pos, m, p), 1);
+  EXPECT_EQ(m.motion_type, MOTION_FIELD);
+  EXPECT_EQ(m.field_select[0][0], 1);
+  EXPECT_EQ(m.field_select[1][0], 0);
+  EXPECT_EQ(m.PMV[0][0][0], 1);
+  EXPECT_EQ(m.PMV[0][0][1], 6);  // (2 + 1) x 2
+  EXPECT_EQ(m.PMV[1][0][0], 0);
+  EXPECT_EQ(m.PMV[1][0][1], -2);
+  EXPECT_EQ(m.coded, 0);
+}
+
 }  // namespace
