@@ -9,6 +9,7 @@
 #include "mpeg/display.h"
 #include "mpeg/headers.h"
 #include "mpeg/reader.h"
+#include "mpeg/render.h"
 
 namespace {
 
@@ -176,4 +177,26 @@ int preview_close() { return preview_open(nullptr, nullptr, nullptr, nullptr); }
 bool preview_is_open() {
   std::lock_guard<std::mutex> hold(g_lock);
   return g_context != nullptr;
+}
+
+int preview_render(int64_t position, uint8_t* pixels, int64_t* display_index) {
+  std::lock_guard<std::mutex> hold(g_lock);
+  if (!g_context || !pixels) return 0;
+  int64_t shown = -1;
+  if (!render_frame(g_reader, *g_context, position, pixels, shown)) return 0;
+  if (display_index) *display_index = shown;
+  return 1;
+}
+
+int64_t preview_decode_all(uint8_t* pixels, PreviewFrameSink sink, void* user) {
+  std::lock_guard<std::mutex> hold(g_lock);
+  if (!g_context || !pixels || !sink) return -1;
+  return decode_all_frames(g_reader, *g_context, pixels, sink, user);
+}
+
+int preview_colour_sequence(ColourSequence& sequence) {
+  std::lock_guard<std::mutex> hold(g_lock);
+  if (!g_context) return 0;
+  sequence = colour_sequence_of(*g_context);
+  return 1;
 }

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 
+#include "mpeg/colour.h"
 #include "mpeg/file_io.h"
 
 // The Windows BITMAPINFOHEADER, field for field (40 bytes).
@@ -62,3 +63,18 @@ bool probe_program_stream(Reader& r, bool& program_stream);
 void audio_header_info(const uint8_t* header, StreamInfo& info);
 // The bitmap header for a w x h picture.
 BitmapHeader bitmap_header_for(int32_t width, int32_t height);
+
+// Render frame at position: the frame of the first GOP after byte
+// `position` into `pixels` (biSizeImage bytes, the bitmap header's layout).
+// 1 when a frame was written; its display index in *display_index if given.
+int preview_render(int64_t position, uint8_t* pixels, int64_t* display_index = nullptr);
+
+// Every frame of the open file in display order, each converted into
+// `pixels` and handed to sink(user, display index, pixels); sink returns 0
+// to stop. The number of frames; -1 without a session or buffer.
+typedef int (*PreviewFrameSink)(void* user, int64_t display_index, const uint8_t* pixels);
+int64_t preview_decode_all(uint8_t* pixels, PreviewFrameSink sink, void* user);
+
+// The colour facts of the open session's sequence (for checking frames
+// against another decoder's samples). 0 without a session.
+int preview_colour_sequence(ColourSequence& sequence);

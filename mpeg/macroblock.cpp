@@ -1,0 +1,336 @@
+// Macroblock layer parsing and block decoding.
+#include "mpeg/macroblock.h"
+
+#include <cstring>
+
+#include "mpeg/vlc.h"
+
+namespace {
+
+const uint8_t kScan[2][64] = {
+    {0,  1,  8,  16, 9,  2,  3,  10, 17, 24, 32, 25, 18, 11, 4,  5,  12, 19, 26, 33, 40, 48,
+     41, 34, 27, 20, 13, 6,  7,  14, 21, 28, 35, 42, 49, 56, 57, 50, 43, 36, 29, 22, 15, 23,
+     30, 37, 44, 51, 58, 59, 52, 45, 38, 31, 39, 46, 53, 60, 61, 54, 47, 55, 62, 63},
+    {0,  8,  16, 24, 1,  9,  2,  10, 17, 25, 32, 40, 48, 56, 57, 49, 41, 33, 26, 18, 3,  11,
+     4,  12, 19, 27, 34, 42, 50, 58, 35, 43, 51, 59, 20, 28, 5,  13, 6,  14, 21, 29, 36, 44,
+     52, 60, 37, 45, 53, 61, 22, 30, 7,  15, 23, 31, 38, 46, 54, 62, 39, 47, 55, 63},
+};
+
+const uint32_t kMacroblockStuffing = 0x00F;
+
+bool Failed(uint32_t pos) { return pos == kReaderFailed; }
+
+// The next n bits; past the end of the data (all ones) still a valid index
+// for the n-bit look-up tables.
+uint32_t Peek(Reader& r, uint32_t& pos, int n) { return show_bits(r, pos, n) & ((1u << n) - 1); }
+
+int Saturate(int v) { return v < -2048 ? -2048 : (v > 2047 ? 2047 : v); }
+
+// MPEG-1 oddification: an even non-zero value moves one step toward zero.
+int Oddify(int v) {
+  if ((v & 1) == 0 && v != 0) v += v > 0 ? -1 : 1;
+  return v;
+}
+
+int WrapVector(int v, int f) {
+  if (v < -16 * f) v += 32 * f;
+  if (v > 16 * f - 1) v -= 32 * f;
+  return v;
+}
+
+// 1 << r_size with f_code limited to its meaningful 1..9, so that damaged
+// headers cannot make shifts undefined.
+int FCode(int f_code) { return f_code < 1 ? 1 : (f_code > 9 ? 9 : f_code); }
+
+int Dmvector(Reader& r, uint32_t& pos) {
+  VlcValue v = vlc_dmvector(Peek(r, pos, 2));
+  if (v.length) get_bits(r, pos, v.length);
+  return v.value;
+}
+
+// motion_vector(v, s) in the syntax: both components, with dual-prime
+// dmvectors after each. `halve_y` / `full_pel` mark vectors whose stored
+// predictors are in twice the units of the coded vector.
+void MotionVector(Reader& r, uint32_t& pos, MacroblockModes& m, const MacroblockParams& p, int v,
+                  int s, int dmvector[2]) {
+  const int full_pel = s ? p.full_pel_backward_vector : p.full_pel_forward_vector;
+  const bool halve_y = m.mv_format == 1 && p.picture_structure == PICTURE_FRAME;
+  for (int t = 0; t < 2; ++t) {
+    const int shift = full_pel || (t == 1 && halve_y);
+    const int vector = decode_motion_component(r, pos, p.f_code[s][t], m.PMV[v][s][t] >> shift);
+    m.PMV[v][s][t] = vector * (1 << shift);
+    if (m.dmv) dmvector[t] = Dmvector(r, pos);
+  }
+}
+
+void DualPrimeVectors(MacroblockModes& m, const MacroblockParams& p, const int dmvector[2]) {
+  const int mvx = m.PMV[0][0][0];
+  if (p.picture_structure != PICTURE_FRAME) {
+    const int mvy = m.PMV[0][0][1];
+    const int bottom = p.picture_structure == PICTURE_BOTTOM_FIELD;
+    m.dual_prime[0][0] = ((mvx + (mvx > 0)) >> 1) + dmvector[0];
+    m.dual_prime[0][1] = ((mvy + (mvy > 0)) >> 1) + dmvector[1] + (bottom ? 1 : -1);
+    return;
+  }
+  const int mvy = m.PMV[0][0][1] >> 1;
+  for (int field = 0; field < 2; ++field) {
+    // The vector to the opposite field is scaled by its distance in fields.
+    const int m_factor = (field == 0) == (p.top_field_first != 0) ? 1 : 3;
+    m.dual_prime[field][0] = ((m_factor * mvx + (mvx > 0)) >> 1) + dmvector[0];
+    m.dual_prime[field][1] = ((m_factor * mvy + (mvy > 0)) >> 1) + dmvector[1] + (field ? 1 : -1);
+  }
+}
+
+void MotionVectors(Reader& r, uint32_t& pos, MacroblockModes& m, const MacroblockParams& p, int s) {
+  int dmvector[2] = {0, 0};
+  if (m.motion_vector_count == 1) {
+    if (m.mv_format == 1 && !m.dmv) m.field_select[0][s] = get_bits(r, pos, 1) & 1;
+    MotionVector(r, pos, m, p, 0, s, dmvector);
+    m.PMV[1][s][0] = m.PMV[0][s][0];
+    m.PMV[1][s][1] = m.PMV[0][s][1];
+    if (m.dmv) DualPrimeVectors(m, p, dmvector);
+  } else {
+    for (int v = 0; v < 2; ++v) {
+      m.field_select[v][s] = get_bits(r, pos, 1) & 1;
+      MotionVector(r, pos, m, p, v, s, dmvector);
+    }
+  }
+}
+
+MacroblockTypeTable TypeTable(const MacroblockParams& p) {
+  const int type = p.picture_coding_type;
+  if (p.scalable_mode == 2) return MB_TYPE_SNR;
+  if (p.scalable_mode == 1 && p.has_spatial_scalable_extension)
+    return type == 1 ? MB_TYPE_I_SPATIAL : (type == 2 ? MB_TYPE_P_SPATIAL : MB_TYPE_B_SPATIAL);
+  return type == 1 ? MB_TYPE_I : (type == 2 ? MB_TYPE_P : MB_TYPE_B);
+}
+
+// motion_type and the vector layout it implies; 0 for the reserved code.
+int MotionType(Reader& r, uint32_t& pos, MacroblockModes& m, const MacroblockParams& p) {
+  const bool frame = p.picture_structure == PICTURE_FRAME;
+  int code = 2;  // frame prediction without a coded motion_type
+  if (!frame || !p.frame_pred_frame_dct) code = static_cast<int>(get_bits(r, pos, 2) & 3);
+  if (code == 0) return 0;
+  m.dmv = code == 3;
+  m.motion_vector_count = 1;
+  m.mv_format = 1;
+  if (frame) {
+    m.motion_type = code;
+    if (code == 1) m.motion_vector_count = 2;
+    if (code == 2) m.mv_format = 2;
+  } else {
+    m.motion_type = code == 2 ? MOTION_16X8 : code;
+    if (code == 2) m.motion_vector_count = 2;
+  }
+  return 1;
+}
+
+int CodedBlockPattern(Reader& r, uint32_t& pos, const MacroblockParams& p) {
+  const VlcValue cbp = vlc_coded_block_pattern(Peek(r, pos, 9));
+  if (!cbp.length) return -1;
+  get_bits(r, pos, cbp.length);
+  int pattern = cbp.value;
+  if (p.chroma_format == 2) pattern = pattern << 2 | static_cast<int>(get_bits(r, pos, 2) & 3);
+  if (p.chroma_format == 3) pattern = pattern << 6 | static_cast<int>(get_bits(r, pos, 6) & 63);
+  return pattern;
+}
+
+// The AC coefficients after the first `index` positions; `first_code` for a
+// non-intra block's first coefficient. 0 when the run passes position 63.
+template <typename Dequantise>
+int Coefficients(Reader& r, uint32_t& pos, SliceState& s, int table_one, bool first_code, int index,
+                 int& sum, Dequantise dequantise) {
+  const int mpeg1 = s.mb_params.mpeg1;
+  const uint8_t* scan = kScan[mpeg1 ? 0 : s.alternate_scan != 0];
+  int16_t* F = s.coefficients;
+  for (bool first = first_code;; first = false) {
+    const uint32_t next = Peek(r, pos, 16);
+    if (Failed(pos)) return 1;
+    const DctCode code = first ? vlc_dct_first_coefficient(next) : vlc_dct_coefficient(table_one, next);
+    if (!code.length) return 1;
+    get_bits(r, pos, code.length);
+    if (code.run == DCT_END_OF_BLOCK) return 1;
+    int run, level;
+    if (code.run == DCT_ESCAPE) {
+      const DctEscape escape = vlc_dct_escape(Peek(r, pos, mpeg1 ? 22 : 18) << (mpeg1 ? 0 : 4), mpeg1);
+      if (Failed(pos) || escape.level == 0 || (!mpeg1 && escape.level == -2048)) return 1;
+      get_bits(r, pos, escape.length);
+      run = escape.run;
+      level = escape.level;
+    } else {
+      run = code.run;
+      level = get_bits(r, pos, 1) & 1 ? -code.level : code.level;
+    }
+    index += run + 1;
+    if (index > 63) return 0;
+    const int at = scan[index];
+    const int value = Saturate(dequantise(level, at));
+    F[at] = static_cast<int16_t>(value);
+    sum += value;
+  }
+}
+
+void MismatchControl(int16_t* F, int sum) {
+  if ((sum & 1) == 0) F[63] = static_cast<int16_t>(F[63] ^ 1);
+}
+
+}  // namespace
+
+int macroblock_address_increment(Reader& r, uint32_t& pos, int mpeg1) {
+  int increment = 0;
+  for (;;) {
+    const uint32_t next = Peek(r, pos, 11);
+    if (Failed(pos) || increment > (1 << 20)) return 0;
+    if (next == MACROBLOCK_ESCAPE) {
+      get_bits(r, pos, MACROBLOCK_ESCAPE_LENGTH);
+      increment += 33;
+      continue;
+    }
+    if (mpeg1 && next == kMacroblockStuffing) {  // legal padding in ISO/IEC 11172-2
+      get_bits(r, pos, 11);
+      continue;
+    }
+    const VlcValue code = vlc_macroblock_address_increment(next);
+    if (!code.length) return 0;
+    get_bits(r, pos, code.length);
+    return increment + code.value;
+  }
+}
+
+void reset_motion(MacroblockModes& m, const MacroblockParams& p) {
+  memset(m.PMV, 0, sizeof m.PMV);
+  memset(m.dual_prime, 0, sizeof m.dual_prime);
+  if (p.picture_structure == PICTURE_FRAME) {
+    m.motion_type = MOTION_FRAME;
+  } else {
+    m.motion_type = MOTION_FIELD;
+    const int bottom = p.picture_structure == PICTURE_BOTTOM_FIELD;
+    m.field_select[0][0] = m.field_select[0][1] = bottom;
+    m.field_select[1][0] = m.field_select[1][1] = bottom;
+  }
+}
+
+int parse_macroblock(Reader& r, uint32_t& pos, MacroblockModes& m, const MacroblockParams& p) {
+  const VlcValue type = vlc_macroblock_type(TypeTable(p), Peek(r, pos, 9));
+  if (Failed(pos) || !type.length) return 0;
+  get_bits(r, pos, type.length);
+  m.flags = type.value;
+  const bool intra = m.flags & MB_INTRA;
+  const bool forward = m.flags & MB_MOTION_FORWARD;
+  const bool backward = m.flags & MB_MOTION_BACKWARD;
+  const bool frame = p.picture_structure == PICTURE_FRAME;
+  if ((m.flags & MB_WEIGHT_CODE) && p.spatial_temporal_weight_code_table_index != 0)
+    get_bits(r, pos, 2);  // no base-layer prediction is formed
+
+  const bool concealment = intra && p.concealment_motion_vectors;
+  m.dmv = 0;
+  if (forward || backward) {
+    if (!MotionType(r, pos, m, p)) return 0;
+  } else if (concealment) {
+    m.motion_vector_count = 1;
+    m.mv_format = frame ? 2 : 1;
+  } else {
+    reset_motion(m, p);
+  }
+  m.dct_type = 0;
+  if (frame && !p.frame_pred_frame_dct && (intra || (m.flags & MB_PATTERN)))
+    m.dct_type = get_bits(r, pos, 1) & 1;
+  if (m.flags & MB_QUANT) m.quantiser_scale_code = get_bits(r, pos, 5) & 31;
+  if (forward || concealment) MotionVectors(r, pos, m, p, 0);
+  if (backward) MotionVectors(r, pos, m, p, 1);
+  if (concealment) get_bits(r, pos, 1);  // marker_bit
+
+  m.block_count = p.chroma_format == 1 ? 6 : (p.chroma_format == 2 ? 8 : 12);
+  if (intra) {
+    m.coded = (1 << m.block_count) - 1;
+  } else if (m.flags & MB_PATTERN) {
+    m.coded = CodedBlockPattern(r, pos, p);
+    if (m.coded < 0) return 0;
+  } else {
+    m.coded = 0;
+  }
+  return !Failed(pos);
+}
+
+void motion_from_modes(const MacroblockModes& m, const MacroblockParams& p, int second_field,
+                       MotionState& motion) {
+  motion.chroma_format = p.chroma_format;
+  motion.second_field = second_field;
+  motion.picture_structure = p.picture_structure;
+  motion.picture_coding_type = p.picture_coding_type;
+  motion.motion_forward = (m.flags & MB_MOTION_FORWARD) != 0;
+  motion.motion_backward = (m.flags & MB_MOTION_BACKWARD) != 0;
+  motion.motion_type = m.motion_type;
+  memcpy(motion.PMV, m.PMV, sizeof motion.PMV);
+  memcpy(motion.field_select, m.field_select, sizeof motion.field_select);
+  memcpy(motion.dual_prime, m.dual_prime, sizeof motion.dual_prime);
+}
+
+int decode_motion_component(Reader& r, uint32_t& pos, int f_code, int predictor) {
+  const VlcValue code = vlc_motion_code(Peek(r, pos, 11));
+  int motion_code = 0;
+  if (!Failed(pos) && code.length) {
+    get_bits(r, pos, code.length);
+    motion_code = code.value;
+  }
+  const int r_size = FCode(f_code) - 1;
+  const int f = 1 << r_size;
+  int delta = motion_code;
+  if (r_size > 0 && motion_code != 0) {
+    const int residual = static_cast<int>(get_bits(r, pos, r_size) & (f - 1));
+    const int magnitude = ((motion_code < 0 ? -motion_code : motion_code) - 1) * f + residual + 1;
+    delta = motion_code < 0 ? -magnitude : magnitude;
+  }
+  return WrapVector(predictor + delta, f);
+}
+
+int decode_intra_block(Reader& r, uint32_t& pos, SliceState& s, int component) {
+  int16_t* F = s.coefficients;
+  memset(F, 0, sizeof s.coefficients);
+  const VlcValue size = component == 0 ? vlc_dct_dc_size_luminance(Peek(r, pos, 9))
+                                       : vlc_dct_dc_size_chrominance(Peek(r, pos, 10));
+  if (Failed(pos) || !size.length) return 0;
+  get_bits(r, pos, size.length);
+  int differential = 0;
+  if (size.value > 0) {
+    differential = static_cast<int>(get_bits(r, pos, size.value) & ((1u << size.value) - 1));
+    if (differential < (1 << (size.value - 1))) differential -= (1 << size.value) - 1;
+  }
+  s.dc_pred[component] += differential;
+  const int mpeg1 = s.mb_params.mpeg1;
+  const int precision = mpeg1 ? 0 : s.intra_dc_precision;
+  F[0] = static_cast<int16_t>(Saturate(s.dc_pred[component] * (1 << (3 - precision))));
+  int sum = F[0];
+
+  const int16_t* W = component == 0 || mpeg1 ? s.intra_luma_q : s.intra_chroma_q;
+  int ok;
+  if (mpeg1) {
+    ok = Coefficients(r, pos, s, 0, false, 0, sum,
+                      [W](int level, int at) { return Oddify(level * W[at] / 16); });
+  } else {
+    ok = Coefficients(r, pos, s, s.intra_vlc_format, false, 0, sum,
+                      [W](int level, int at) { return level * W[at] / 16; });
+    MismatchControl(F, sum);
+  }
+  return ok;
+}
+
+int decode_non_intra_block(Reader& r, uint32_t& pos, SliceState& s, int component) {
+  int16_t* F = s.coefficients;
+  memset(F, 0, sizeof s.coefficients);
+  const int mpeg1 = s.mb_params.mpeg1;
+  const int16_t* W = component == 0 || mpeg1 ? s.non_intra_luma_q : s.non_intra_chroma_q;
+  int sum = 0;
+  int ok;
+  if (mpeg1) {
+    ok = Coefficients(r, pos, s, 0, true, -1, sum, [W](int level, int at) {
+      return Oddify((2 * level + (level > 0 ? 1 : -1)) * W[at] / 32);
+    });
+  } else {
+    ok = Coefficients(r, pos, s, 0, true, -1, sum, [W](int level, int at) {
+      return (2 * level + (level > 0 ? 1 : -1)) * W[at] / 32;
+    });
+    MismatchControl(F, sum);
+  }
+  return ok;
+}

@@ -1,0 +1,215 @@
+// The session's picture loop and the two ways it is used.
+#include "mpeg/render.h"
+
+#include "mpeg/display.h"
+#include "mpeg/gop_scan.h"
+#include "mpeg/headers.h"
+#include "mpeg/slice.h"
+
+namespace {
+
+struct Loop {
+  Reader& r;
+  uint32_t& pos;
+  DecoderContext& ctx;
+  OutputVisitor visit;
+  void* user;
+  int64_t emitted;  // display index of the last picture handed to visit
+  bool stopped;
+
+  // Hands the queue's new entries to the visitor, in display order.
+  void Emit() {
+    const DisplayQueue& q = ctx.display_queue;
+    for (int i = 0; i < q.count && !stopped; ++i) {
+      if (q.records[i].display_index <= emitted) continue;
+      emitted = q.records[i].display_index;
+      Picture* p = q.pictures[i];
+      upsample_chroma(YuvPlanes{p->y, p->cb, p->cr, p->width, p->height, ctx.slice_state.chroma_format},
+                      q.records[i].progressive_frame);
+      if (!visit(user, q.records[i], p)) stopped = true;
+    }
+  }
+
+  PredictionPictures Pictures(int type, Picture* current) const {
+    Picture* const* refs = ctx.reference_pictures;
+    PredictionPictures p = {refs[FORWARD_REFERENCE], nullptr, current};
+    if (type == 3) p.backward = refs[BACKWARD_REFERENCE];
+    if (type == 1) p.forward = nullptr;
+    return p;
+  }
+
+  // The second field of a field picture, when the next picture is one.
+  void SecondField(Picture* current) {
+    uint32_t code = 0;
+    if (!next_start_code(r, pos, reader_budget(r, kSearchBudget), code)) return;
+    if (code != PICTURE_START_CODE) return;
+    const uint64_t header_start = stream_token(r, pos - 4);
+    PictureHeader second;
+    const int32_t progressive = ctx.mpeg2 ? ctx.progressive_sequence : 1;
+    if (!parse_picture_header(r, pos, second, progressive)) return;
+    if (second.picture_structure == PICTURE_FRAME || second.picture_coding_type < 1 ||
+        second.picture_coding_type > 3) {
+      pos = seek_token(r, header_start);  // the loop decodes it as a picture of its own
+      r.bits_left = 8;
+      return;
+    }
+    setup_picture(second, ctx.slice_state);
+    ctx.slice_state.second_field = 1;
+    decode_picture_slices(r, pos, Pictures(second.picture_coding_type, current), ctx.slice_state);
+  }
+
+  void Decode(int type, Picture* current) {
+    decode_picture_slices(r, pos, Pictures(type, current), ctx.slice_state);
+    if (ctx.picture.picture_structure != PICTURE_FRAME) SecondField(current);
+  }
+
+  // One coded picture after its start code. 0 when out of memory.
+  int Picture_() {
+    const int32_t progressive = ctx.mpeg2 ? ctx.progressive_sequence : 1;
+    if (!parse_picture_header(r, pos, ctx.picture, progressive)) return 1;
+    const int type = ctx.picture.picture_coding_type;
+    if (type < 1 || type > 3) return 1;  // D pictures are not decoded
+    setup_picture(ctx.picture, ctx.slice_state);
+    ctx.slice_state.second_field = 0;
+    Picture* p = picture_new(ctx.coded_width, ctx.coded_height);
+    if (!p) return 0;
+    display_begin_picture(ctx, ctx.picture);
+    Picture** refs = ctx.reference_pictures;
+    refs[CURRENT_PICTURE] = p;
+    if (type == 3) {
+      if (!refs[FORWARD_REFERENCE] || !refs[BACKWARD_REFERENCE]) {
+        picture_release(p);
+        refs[CURRENT_PICTURE] = nullptr;
+        return 1;
+      }
+      Decode(type, p);
+      display_output_b_picture(ctx);
+      Emit();
+      return 1;
+    }
+    display_move_references(ctx);  // p is now the newer reference
+    Emit();
+    if (stopped) return 1;
+    if (type == 2 && !refs[FORWARD_REFERENCE]) {
+      picture_release(p);
+      refs[BACKWARD_REFERENCE] = nullptr;
+      return 1;
+    }
+    Decode(type, p);
+    return 1;
+  }
+};
+
+}  // namespace
+
+ColourSequence colour_sequence_of(const DecoderContext& c) {
+  ColourSequence s;
+  s.horizontal_size = c.horizontal_size;
+  s.vertical_size = c.vertical_size;
+  s.stride = c.coded_width;
+  s.mpeg2 = c.mpeg2;
+  s.chroma_format = c.mpeg2 ? c.chroma_format : 1;
+  s.colour_description = c.colour_description;
+  s.matrix_coefficients = c.matrix_coefficients;
+  s.frame_rate_code = c.frame_rate_code;
+  s.frame_rate_extension_n = c.mpeg2 ? c.frame_rate_extension_n : 0;
+  s.frame_rate_extension_d = c.mpeg2 ? c.frame_rate_extension_d : 0;
+  return s;
+}
+
+int position_at_gop(Reader& r, uint32_t& pos, DecoderContext& ctx, int64_t position, int64_t& target) {
+  if (reader_seek(r, position, FILE_SEEK_BEGIN) < 0) return 0;
+  pos = 0;
+  if (!scan_gop(r, pos, ctx.frame_rate, ctx.gop_scan)) return 0;
+  pos = seek_token(r, static_cast<uint64_t>(ctx.gop_scan[GOP_RESTART_TOKEN]));
+  if (pos == kReaderFailed) return 0;
+  r.bits_left = 8;
+  target = ctx.gop_scan[GOP_I_DISPLAY_NUMBER];
+  display_reset(ctx, target);
+  return 1;
+}
+
+int decode_pictures(Reader& r, uint32_t& pos, DecoderContext& ctx, OutputVisitor visit, void* user) {
+  Loop loop = {r, pos, ctx, visit, user, INT64_MIN, false};
+  for (;;) {
+    uint32_t code = 0;
+    if (!next_start_code(r, pos, reader_budget(r, kSearchBudget), code)) {
+      display_flush(ctx);
+      loop.Emit();
+      for (DisplayRecord& record : ctx.display_records) record.display_index = -1;
+      return loop.stopped ? 1 : 2;
+    }
+    if (code != PICTURE_START_CODE) continue;
+    if (!loop.Picture_()) return 0;
+    if (loop.stopped) return 1;
+  }
+}
+
+namespace {
+
+struct RenderTarget {
+  int64_t target;
+  ColourConversion conversion;
+  uint8_t* pixels;
+  int32_t chroma_format;
+  bool found;
+};
+
+int RenderVisit(void* user, const DisplayRecord& record, const Picture* p) {
+  RenderTarget& t = *static_cast<RenderTarget*>(user);
+  if (record.display_index < t.target) return 1;
+  if (record.display_index == t.target) {
+    convert_to_bgr(YuvPlanes{p->y, p->cb, p->cr, p->width, p->height, t.chroma_format}, t.conversion,
+                   t.pixels);
+    t.found = true;
+  }
+  return 0;  // the target, or past it without a match
+}
+
+}  // namespace
+
+int render_frame(Reader& r, DecoderContext& ctx, int64_t position, uint8_t* pixels, int64_t& shown) {
+  if (!pixels) return 0;
+  uint32_t pos = 0;
+  int64_t target;
+  if (!position_at_gop(r, pos, ctx, position, target)) return 0;
+  ctx.target_display_index = target;
+  RenderTarget t = {target, build_colour_conversion(colour_sequence_of(ctx)), pixels,
+                    ctx.slice_state.chroma_format, false};
+  // The last reference of the data comes out only at its end: not rendered.
+  if (decode_pictures(r, pos, ctx, RenderVisit, &t) != 1 || !t.found) return 0;
+  shown = target;
+  return 1;
+}
+
+namespace {
+
+struct AllFrames {
+  ColourConversion conversion;
+  uint8_t* pixels;
+  int32_t chroma_format;
+  FrameSink sink;
+  void* user;
+  int64_t count;
+};
+
+int AllVisit(void* user, const DisplayRecord& record, const Picture* p) {
+  AllFrames& a = *static_cast<AllFrames*>(user);
+  convert_to_bgr(YuvPlanes{p->y, p->cb, p->cr, p->width, p->height, a.chroma_format}, a.conversion,
+                 a.pixels);
+  ++a.count;
+  return a.sink(a.user, record.display_index, a.pixels);
+}
+
+}  // namespace
+
+int64_t decode_all_frames(Reader& r, DecoderContext& ctx, uint8_t* pixels, FrameSink sink, void* user) {
+  uint32_t pos = 0;
+  int64_t target;
+  if (!position_at_gop(r, pos, ctx, 0, target)) return 0;
+  ctx.target_display_index = -1;
+  AllFrames a = {build_colour_conversion(colour_sequence_of(ctx)), pixels,
+                 ctx.slice_state.chroma_format, sink, user, 0};
+  decode_pictures(r, pos, ctx, AllVisit, &a);
+  return a.count;
+}

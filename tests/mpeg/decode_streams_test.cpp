@@ -1,0 +1,245 @@
+// The decoder against ffmpeg's on every test stream: ffmpeg's samples go
+// through the program's own colour conversion, so any difference is the
+// decoder's. Prints the PSNR of every stream.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <map>
+#include <vector>
+
+#include "mpeg/colour.h"
+#include "mpeg/session.h"
+#include "tests/mpeg/ffprobe.h"
+
+namespace {
+
+const size_t kLastPicturesCut = 3;
+
+
+struct Collect {
+  std::vector<int64_t> indices;
+  std::vector<std::vector<uint8_t>> bgr;
+  size_t size;
+};
+
+int collect(void* user, int64_t index, const uint8_t* pixels) {
+  Collect& c = *static_cast<Collect*>(user);
+  c.indices.push_back(index);
+  c.bgr.emplace_back(pixels, pixels + c.size);
+  return 1;
+}
+
+// One line per frame of ffprobe: picture type and whether it is interlaced.
+struct FfFrame {
+  char type;
+  int interlaced;
+};
+
+std::vector<FfFrame> probe_frames(const std::string& path) {
+  std::string out = run_command("ffprobe -v error -select_streams v:0 -show_entries "
+                                "frame=pict_type,interlaced_frame -of csv=p=0 '" + path + "'");
+  std::vector<FfFrame> frames;
+  size_t at = 0;
+  while (at < out.size()) {
+    size_t end = out.find('\n', at);
+    if (end == std::string::npos) end = out.size();
+    std::string line = out.substr(at, end - at);
+    at = end + 1;
+    size_t comma = line.find(',');
+    if (comma == std::string::npos) continue;
+    frames.push_back(FfFrame{line[0], atoi(line.c_str() + comma + 1)});
+  }
+  return frames;
+}
+
+// ffmpeg's decoded samples of every frame in display order.
+std::string ffmpeg_raw(const std::string& path, const char* pix_fmt) {
+  return run_command("ffmpeg -nostdin -v error -threads 1 -i '" + path +
+                     "' -map 0:v:0 -fps_mode passthrough -f rawvideo -pix_fmt " + pix_fmt + " -");
+}
+
+// ffmpeg's frame at `data` converted with the program's rules.
+std::vector<uint8_t> convert_reference(const uint8_t* data, const ColourSequence& seq, int height_rows,
+                                       int progressive, const BitmapHeader& bitmap) {
+  const int w = seq.horizontal_size, h = seq.vertical_size, stride = seq.stride;
+  const int cw = seq.chroma_format == 3 ? w : (w + 1) / 2;
+  const int ch = seq.chroma_format == 1 ? (h + 1) / 2 : h;
+  std::vector<uint8_t> planes(3 * static_cast<size_t>(stride) * height_rows + 16);
+  YuvPlanes p = {planes.data(), planes.data() + stride * height_rows,
+                 planes.data() + 2 * stride * height_rows, stride, height_rows, seq.chroma_format};
+  const int chroma_rows = seq.chroma_format == 1 ? height_rows / 2 : height_rows;
+  // Rows and columns past the picture repeat its edge, as an encoder pads.
+  auto fill = [&](uint8_t* plane, const uint8_t* src, int sw, int sh, int rows, int cols) {
+    for (int y = 0; y < rows; ++y)
+      for (int x = 0; x < cols; ++x)
+        plane[y * stride + x] = src[(y < sh ? y : sh - 1) * sw + (x < sw ? x : sw - 1)];
+  };
+  const int chroma_cols = seq.chroma_format == 3 ? stride : stride / 2;
+  fill(p.y, data, w, h, height_rows, stride);
+  fill(p.cb, data + w * h, cw, ch, chroma_rows, chroma_cols);
+  fill(p.cr, data + w * h + cw * ch, cw, ch, chroma_rows, chroma_cols);
+  upsample_chroma(p, progressive);
+  std::vector<uint8_t> bgr(bitmap.biSizeImage);
+  convert_to_bgr(p, build_colour_conversion(seq), bgr.data());
+  return bgr;
+}
+
+double psnr(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b, const ColourSequence& seq,
+            int row_bytes) {
+  double sum = 0;
+  for (int y = 0; y < seq.vertical_size; ++y)
+    for (int x = 0; x < 3 * seq.horizontal_size; ++x) {
+      const double d = static_cast<double>(a[y * row_bytes + x]) - b[y * row_bytes + x];
+      sum += d * d;
+    }
+  const double mse = sum / (3.0 * seq.horizontal_size * seq.vertical_size);
+  return mse == 0 ? 99.0 : 10 * std::log10(255.0 * 255.0 / mse);
+}
+
+int first_only(void* user, int64_t index, const uint8_t*) {
+  *static_cast<int64_t*>(user) = index;
+  return 0;
+}
+
+// mpegframe's display index and frame for a permille of the file; false
+// when it rendered none.
+bool mpegframe_render(const std::string& path, int permille, const std::string& bmp,
+                      int64_t& index, std::vector<uint8_t>& pixels, size_t size) {
+  const std::string out = run_command(std::string(MPEGFRAME_PATH) + " '" + path + "' --permille " +
+                                      std::to_string(permille) + " --out '" + bmp + "' 2>/dev/null");
+  const size_t at = out.find("display_index ");
+  if (at == std::string::npos) return false;
+  index = atoll(out.c_str() + at + 14);
+  FILE* f = fopen(bmp.c_str(), "rb");
+  if (!f) return false;
+  pixels.assign(size, 0);
+  fseek(f, 54, SEEK_SET);
+  const bool ok = fread(pixels.data(), 1, size, f) == size;
+  fclose(f);
+  return ok;
+}
+
+TEST(RenderStreams, FrameAtPermilleIsFfmpegsFrameOfItsIndex) {
+  for (const std::string& name : all_test_streams()) {
+    if (name == "pulldown.m2v") continue;
+    const std::string path = stream_path(name);
+    SCOPED_TRACE(path);
+    BitmapHeader bitmap;
+    ASSERT_EQ(preview_open(path.c_str(), nullptr, &bitmap, nullptr), 1);
+    ColourSequence seq;
+    ASSERT_EQ(preview_colour_sequence(seq), 1);
+    std::vector<uint8_t> scratch(bitmap.biSizeImage);
+    int64_t first = -1;
+    preview_decode_all(scratch.data(), first_only, &first);
+    preview_close();
+    ASSERT_GE(first, 0);
+
+    const char* pix_fmt = seq.chroma_format == 1 ? "yuv420p" : (seq.chroma_format == 2 ? "yuv422p" : "yuv444p");
+    const std::string raw = ffmpeg_raw(path, pix_fmt);
+    const std::vector<FfFrame> kinds = probe_frames(path);
+    const int w = seq.horizontal_size, h = seq.vertical_size;
+    const size_t chroma = seq.chroma_format == 3 ? static_cast<size_t>(w) * h
+                          : seq.chroma_format == 2 ? static_cast<size_t>((w + 1) / 2) * h
+                                                   : static_cast<size_t>((w + 1) / 2) * ((h + 1) / 2);
+    const size_t frame_bytes = static_cast<size_t>(w) * h + 2 * chroma;
+    const int row_bytes = static_cast<int>(bitmap.biSizeImage / h);
+    for (int permille : {0, 500, 1000}) {
+      SCOPED_TRACE(permille);
+      int64_t index = -1;
+      std::vector<uint8_t> ours;
+      const std::string bmp = std::string(MPEG_STREAM_DIR) + "/render_test.bmp";
+      // The start always has a frame; past the last GOP there is none, and
+      // where the GOP scan refuses a GOP there is none either.
+      if (!mpegframe_render(path, permille, bmp, index, ours, bitmap.biSizeImage)) {
+        EXPECT_NE(permille, 0);
+        printf("%-40s %4d permille: no frame\n", name.c_str(), permille);
+        continue;
+      }
+      const size_t n = static_cast<size_t>(index - first);
+      ASSERT_LT(n, raw.size() / frame_bytes);
+      const FfFrame kind = n < kinds.size() ? kinds[n] : FfFrame{'?', 0};
+      auto reference = convert_reference(reinterpret_cast<const uint8_t*>(raw.data()) + n * frame_bytes,
+                                         seq, (h + 31) & ~31, !kind.interlaced, bitmap);
+      const double p = psnr(ours, reference, seq, row_bytes);
+      printf("%-40s %4d permille: display index %lld (%c) %.2f dB\n", name.c_str(), permille,
+             static_cast<long long>(index), kind.type, p);
+      // The reader drops an elementary stream's last read (up to 32 KiB), so
+      // the GOP scan counts the last GOP short and numbers its I picture too
+      // low; only the last GOP of such a file is left out.
+      size_t later_i = 0;
+      for (size_t k = n + 1; k < kinds.size(); ++k) later_i += kinds[k].type == 'I';
+      const bool elementary = path.find(".m1v") != std::string::npos || path.find(".m2v") != std::string::npos;
+      if (elementary && kind.type != 'I' && later_i <= 1) {
+        printf("    (the last GOP of an elementary stream: not held to the bar)\n");
+        continue;
+      }
+      EXPECT_EQ(kind.type, 'I');
+      EXPECT_GE(p, 48.0);
+    }
+  }
+}
+
+TEST(DecodeStreams, EveryFrameMatchesFfmpeg) {
+  for (const std::string& name : all_test_streams()) {
+    // Its GOP time codes do not count the repeated fields, so the GOP scan
+    // finds no usable GOP in it (see RenderStreams for what it gives).
+    if (name == "pulldown.m2v") continue;
+    const std::string path = stream_path(name);
+    SCOPED_TRACE(path);
+    BitmapHeader bitmap;
+    ASSERT_EQ(preview_open(path.c_str(), nullptr, &bitmap, nullptr), 1);
+    ColourSequence seq;
+    ASSERT_EQ(preview_colour_sequence(seq), 1);
+    Collect ours;
+    ours.size = bitmap.biSizeImage;
+    std::vector<uint8_t> pixels(bitmap.biSizeImage);
+    const int64_t count = preview_decode_all(pixels.data(), collect, &ours);
+    preview_close();
+    ASSERT_GT(count, 0);
+
+    const char* pix_fmt = seq.chroma_format == 1 ? "yuv420p" : (seq.chroma_format == 2 ? "yuv422p" : "yuv444p");
+    const std::string raw = ffmpeg_raw(path, pix_fmt);
+    const std::vector<FfFrame> kinds = probe_frames(path);
+    const int w = seq.horizontal_size, h = seq.vertical_size;
+    const size_t chroma = seq.chroma_format == 3 ? static_cast<size_t>(w) * h
+                          : seq.chroma_format == 2 ? static_cast<size_t>((w + 1) / 2) * h
+                                                   : static_cast<size_t>((w + 1) / 2) * ((h + 1) / 2);
+    const size_t frame_bytes = static_cast<size_t>(w) * h + 2 * chroma;
+    const size_t ff_count = raw.size() / frame_bytes;
+    const int height_rows = (h + 31) & ~31;
+    const int row_bytes = static_cast<int>(bitmap.biSizeImage / h);
+
+    // Our frames are numbered from the first GOP's time code; ffmpeg's from 0.
+    const int64_t first = ours.indices.front();
+    double worst_i = 99, worst = 99;
+    size_t compared = 0;
+    for (size_t k = 0; k < ours.indices.size(); ++k) {
+      const size_t n = static_cast<size_t>(ours.indices[k] - first);
+      if (n >= ff_count) break;
+      const FfFrame kind = n < kinds.size() ? kinds[n] : FfFrame{'?', 0};
+      auto reference = convert_reference(reinterpret_cast<const uint8_t*>(raw.data()) + n * frame_bytes,
+                                         seq, height_rows, !kind.interlaced, bitmap);
+      const double p = psnr(ours.bgr[k], reference, seq, row_bytes);
+      // The reader ends the data at the file's last read, which may cut the
+      // last coded pictures short; they are shown but not held to the bar.
+      if (ours.indices[k] + static_cast<int64_t>(kLastPicturesCut) > ours.indices.back()) {
+        printf("  tail frame %zu (%c) %.2f dB\n", n, kind.type, p);
+        continue;
+      }
+      if (kind.type == 'I' && p < worst_i) worst_i = p;
+      if (p < worst) worst = p;
+      ++compared;
+      if (getenv("DECODE_VERBOSE")) printf("  %zu %c %.2f\n", n, kind.type, p);
+      if (p < 40) ADD_FAILURE() << "frame " << n << " (" << kind.type << ") " << p << " dB";
+    }
+    printf("%-40s frames %zu/%zu  worst I %.2f dB  worst %.2f dB\n", name.c_str(), compared, ff_count,
+           worst_i, worst);
+    EXPECT_GE(worst_i, 48.0);
+    EXPECT_GE(worst, 40.0);
+    // An elementary stream's last read (up to 32 KiB) is not decoded at all.
+    EXPECT_GE(2 * compared, ff_count);
+  }
+}
+
+}  // namespace
