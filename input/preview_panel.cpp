@@ -46,12 +46,8 @@ bool EnsurePixelBuffer(uint32_t size) {
   return g_pixels.data != nullptr;
 }
 
-// The decoder has no render stage in this tree yet; until it has, no frame
-// can be drawn and the panel stays blank.
 bool RenderFrame(uint64_t position, uint8_t* pixels) {
-  (void)position;
-  (void)pixels;
-  return false;
+  return preview_render(static_cast<int64_t>(position), pixels) == 1;
 }
 
 // The panel in dialog client coordinates: inside the white frame static.

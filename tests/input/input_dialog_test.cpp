@@ -61,6 +61,24 @@ struct Dialog {
   void Select(const char* path) const { SendMessageA(FindById(frame, 1152), WM_SETTEXT, 0, LPARAM(path)); }
   void Cancel() const { PostMessageA(frame, WM_COMMAND, IDCANCEL, 0); }
   void Ok() const { PostMessageA(frame, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), LPARAM(FindById(frame, IDOK))); }
+  // A picture in the panel: most sample points inside the white frame are
+  // neither the panel's background nor the frame (read from the screen, as
+  // the user sees it).
+  bool PanelShowsPicture() const {
+    RECT r;
+    GetWindowRect(GetDlgItem(child, IDC_IN_FRAME), &r);
+    HDC screen = GetDC(nullptr);
+    COLORREF background = GetSysColor(COLOR_BTNFACE);
+    int picture = 0;
+    for (int i = 1; i < 8; ++i) {
+      for (int j = 1; j < 8; ++j) {
+        COLORREF c = GetPixel(screen, r.left + (r.right - r.left) * i / 8, r.top + (r.bottom - r.top) * j / 8);
+        if (c != CLR_INVALID && c != background) ++picture;
+      }
+    }
+    ReleaseDC(nullptr, screen);
+    return picture > 24;
+  }
   std::string FolderPath() const {
     char folder[MAX_PATH] = "";
     SendMessageA(frame, CDM_GETFOLDERPATH, sizeof folder, LPARAM(folder));
@@ -112,10 +130,11 @@ bool PreviewShows(const char* path) {
 
 TEST_F(InputDialogTest, ProgramStreamShowsVideoAndAudioParameters) {
   std::string video, audio, percent;
-  bool previewed = false, deleteEnabled = false, barEnabled = false;
+  bool previewed = false, deleteEnabled = false, barEnabled = false, picture = false;
   ASSERT_TRUE(Run([&](const Dialog& d) {
     d.Select("av.mpg");
     previewed = PreviewShows(kProgramStream) && WaitFor([&] { return !d.Item(IDC_IN_VIDEO).empty(); });
+    picture = WaitFor([&] { return d.PanelShowsPicture(); });
     video = d.Item(IDC_IN_VIDEO);
     audio = d.Item(IDC_IN_AUDIO);
     percent = d.Item(IDC_IN_PERCENT);
@@ -129,6 +148,7 @@ TEST_F(InputDialogTest, ProgramStreamShowsVideoAndAudioParameters) {
     d.Cancel();
   }));
   EXPECT_TRUE(previewed);
+  EXPECT_TRUE(picture);
   EXPECT_EQ(video, " 8.00Mbps 29.97fps\n720 x 480 pixel");
   EXPECT_EQ(audio, "Layer2 stereo\n224Kbps 48.0KHz");
   EXPECT_EQ(percent, "0.0%");
@@ -153,13 +173,15 @@ TEST_F(InputDialogTest, ElementaryStreamShowsNoAudioText) {
 
 TEST_F(InputDialogTest, TextFileLeavesThePanelBlankAndDeleteDisabled) {
   std::string video, audio;
-  bool shownFirst = false, deleteEnabled = true, triedText = false;
+  bool shownFirst = false, deleteEnabled = true, triedText = false, blank = false;
   ASSERT_TRUE(Run([&](const Dialog& d) {
     d.Select("av.mpg");
-    shownFirst = PreviewShows(kProgramStream) && WaitFor([&] { return d.Enabled(IDC_IN_DELETE); });
+    shownFirst = PreviewShows(kProgramStream) && WaitFor([&] { return d.Enabled(IDC_IN_DELETE); }) &&
+                 WaitFor([&] { return d.PanelShowsPicture(); });
     d.Select("notes.txt");
     triedText = WaitFor([&] { return strcmp(g_previewPath, kTextFile) == 0; }) &&
                 WaitFor([&] { return !d.Enabled(IDC_IN_DELETE); });
+    blank = WaitFor([&] { return !d.PanelShowsPicture(); });
     video = d.Item(IDC_IN_VIDEO);
     audio = d.Item(IDC_IN_AUDIO);
     deleteEnabled = d.Enabled(IDC_IN_DELETE);
@@ -167,6 +189,7 @@ TEST_F(InputDialogTest, TextFileLeavesThePanelBlankAndDeleteDisabled) {
   }));
   EXPECT_TRUE(shownFirst);
   EXPECT_TRUE(triedText);
+  EXPECT_TRUE(blank);
   EXPECT_EQ(video, "");
   EXPECT_EQ(audio, "");
   EXPECT_FALSE(deleteEnabled);
