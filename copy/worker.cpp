@@ -10,6 +10,7 @@
 #include "app/shared_state.h"
 #include "control/progress.h"
 #include "copy/audio_delay.h"
+#include "copy/preview_link.h"
 #include "copy/split_recording.h"
 #include "player/player_windows.h"
 #include "resources/resource.h"
@@ -100,6 +101,8 @@ void TakeOverNewInput() {
   if (fromHead || keepTail) g_keepPreviousTail = 0;
   // A new input gets its own grace at its end.
   g_worker.endDeadline = 0;
+  // No session may keep showing (and holding open) the input that was left.
+  preview_close();
 }
 
 // The end of the input: wait for growth, then the next piece or a stop.
@@ -224,6 +227,9 @@ bool PrepareCopy() {
 }
 
 void CloseFilesOfStoppedCopy() {
+  // Only when the input really closes: a stopped worker passes here every
+  // cycle, and the Input dialog's session must survive those passes.
+  if (g_inputFile != INVALID_HANDLE_VALUE) preview_close();
   CloseReporting(&g_inputFile, kInputCloseFailed, g_worker.inputPath);
   CloseReporting(&g_previousInputFile, kInputCloseFailed, g_worker.previousInputPath);
   CloseReporting(&g_outputFile, kOutputCloseFailed, g_ring.path);

@@ -11,6 +11,7 @@
 #include "app/settings_table.h"
 #include "app/shared_state.h"
 #include "control/progress.h"
+#include "copy/preview_link.h"
 #include "copy/ring_file.h"
 #include "copy/worker.h"
 #include "resources/resource.h"
@@ -336,3 +337,40 @@ TEST_F(WorkerTest, TheThreadEndsAfterQuitAndSaysSo) {
 }
 
 }  // namespace
+
+TEST_F(WorkerTest, ThePreviewSessionEndsWhenTheWorkerLeavesOrClosesItsInput) {
+  const std::string path = "T:\\copy\\av.mpg";
+  if (ProbeFileSize(path.c_str()) <= 0) GTEST_SKIP() << path << " is made by the ctest fixture copy_make_av_stream";
+  g_settings.Wait = 0;
+  g_audioBitRate = 0;
+  StreamInfo info = {};
+  ASSERT_EQ(OpenPreviewSession(path.c_str(), nullptr, nullptr, &info), 1);
+  EXPECT_EQ(g_audioBitRate.load(), 224u);
+
+  Start(path);  // the takeover
+  EXPECT_FALSE(preview_is_open());
+
+  // A session opened while copying lasts until the stop closes the input.
+  ASSERT_EQ(OpenPreviewSession(path.c_str(), nullptr, nullptr, nullptr), 1);
+  RunCopyCycle();
+  EXPECT_TRUE(preview_is_open());
+  RaiseCommands(CMD_STOP);
+  RunCopyCycle();
+  EXPECT_EQ(g_inputFile, INVALID_HANDLE_VALUE);
+  EXPECT_FALSE(preview_is_open());
+
+  // Stopped cycles with nothing to close leave a new session alone.
+  ASSERT_EQ(OpenPreviewSession(path.c_str(), nullptr, nullptr, nullptr), 1);
+  RunCopyCycle();
+  RunCopyCycle();
+  EXPECT_TRUE(preview_is_open());
+  preview_close();
+}
+
+TEST(PreviewLinkTest, OnlyASessionThatFoundAudioChangesTheBitRate) {
+  StreamInfo info = {};
+  info.audio_bit_rate = 384;
+  EXPECT_EQ(AudioBitRateAfterOpen(info, 224), 224u);
+  info.audio_found = 1;
+  EXPECT_EQ(AudioBitRateAfterOpen(info, 224), 384u);
+}
