@@ -7,6 +7,7 @@
 
 #include "app/settings_table.h"
 #include "app/shared_state.h"
+#include "copy/preview_link.h"
 #include "input/folder_list.h"
 #include "input/media_text.h"
 #include "input/preview_layout.h"
@@ -93,9 +94,7 @@ void ShowStreamTexts(HWND dialog) {
 // Opens the session on `selection`; returns the bar position to start from.
 int32_t OpenSession(HWND dialog, const char* selection) {
   strcpy(g_previewPath, selection);
-  if (!preview_open(selection, nullptr, &g_previewHeader, &g_previewInfo)) return 0;
-  // The audio delay correction works with the bit rate of the last audio seen.
-  g_audioBitRate.store(g_previewInfo.audio_bit_rate);
+  if (!OpenPreviewSession(selection, nullptr, &g_previewHeader, &g_previewInfo)) return 0;
   if (g_panel.memory) BlankMemoryBitmap();
   g_panel.fit = FitImage(g_previewHeader.biWidth, g_previewHeader.biHeight, g_panel.cw, g_panel.ch);
   ShowStreamTexts(dialog);
