@@ -23,6 +23,8 @@ CopyWorkerState g_worker = {};
 namespace {
 
 const DWORD kEndOfInputGraceMs = 5000;
+// Displays and Player tracking while copying: often enough to look live.
+const DWORD kWindowRefreshMs = 50;
 
 // The chunk buffer with the audio correction's look-back bytes in front.
 uint8_t g_chunkArea[kLookBack + kChunkSize];
@@ -151,6 +153,18 @@ bool PaceBehindPlayer() {
 
 bool ShouldLeave() { return PollRequests(0) != 0 || g_stopped.load() != 0; }
 
+// Every window call from this thread is a message to another thread or
+// process; per 32 KiB chunk they cost far more than the copy itself (under
+// Wine, milliseconds each). While copying, the displays are redrawn at most
+// every kWindowRefreshMs; when the copy loop ends they are redrawn at once.
+void RedrawProgress(bool now) {
+  DWORD tick = GetTickCount();
+  if (!now && !WindowRefreshDue(tick, g_worker.lastRedraw)) return;
+  g_worker.lastRedraw = tick;
+  UpdateProgressBar(g_outputOffset.load());
+  UpdateProgressText();
+}
+
 bool CorrectAudio(uint32_t n) {
   AudioDelayFiles files = {g_inputFile, g_worker.inputPath, g_previousInputFile,
                            g_worker.previousInputPath, g_outputFile, g_ring.path,
@@ -194,8 +208,7 @@ bool CopyOneChunk() {
     // never written (and its audio corrected) twice.
     g_inputOffset = inputOffset + n;
     g_outputOffset = outputOffset + n;
-    UpdateProgressBar(g_outputOffset.load());
-    UpdateProgressText();
+    RedrawProgress(false);
     SetBarState(BAR_WORKING);
     if (ShouldLeave()) return false;
   }
@@ -256,6 +269,8 @@ void RestorePlayerStopButton() {
 }
 
 }  // namespace
+
+bool WindowRefreshDue(DWORD now, DWORD last) { return now - last >= kWindowRefreshMs; }
 
 bool MustWaitForPlayer(int32_t knob, uint64_t outputOffset, uint64_t fileLength, uint32_t stopPercent) {
   if (fileLength == 0) return false;
@@ -326,7 +341,13 @@ int PollRequests(int mayAct) {
         PauseDue(++g_worker.pauseCounter, g_settings.Priority2))
       Sleep(10);
   }
-  TrackPlayer();
+  // The Player's windows are searched anew by each TrackPlayer: like the
+  // redraws, at most every kWindowRefreshMs.
+  DWORD tick = GetTickCount();
+  if (WindowRefreshDue(tick, g_worker.lastPlayerTrack)) {
+    g_worker.lastPlayerTrack = tick;
+    TrackPlayer();
+  }
   return g_worker.yieldResult;
 }
 
@@ -336,6 +357,7 @@ void RunCopyCycle() {
   if (ready && PrepareCopy())
     while (CopyOneChunk()) {
     }
+  if (ready) RedrawProgress(true);
   if (g_stopped.load()) CloseFilesOfStoppedCopy();
   ReportFailure();
   if (g_barState.load() == BAR_WORKING) SetBarState(BAR_STOPPED);

@@ -28,6 +28,8 @@ struct CopyWorkerState {
   int32_t pauseCounter;         // idle polls, for the pause schedule
   DWORD endDeadline;            // end-of-input grace, 0 = not armed
   int stopClickPosted;          // a posted stop click is still on its way
+  DWORD lastRedraw;             // tick of the last progress redraw while copying
+  DWORD lastPlayerTrack;        // tick of the last TrackPlayer
   char inputPath[MAX_PATH];     // as last opened, for messages
   char previousInputPath[MAX_PATH];
 };
@@ -43,6 +45,9 @@ int PollRequests(int mayAct);
 void RunCopyCycle();
 
 // ---- Decisions (pure) ----
+
+// Whether a window refresh last done at tick `last` is due again at `now`.
+bool WindowRefreshDue(DWORD now, DWORD last);
 
 // Pacing: true when the copy must wait behind the Player's knob position
 // (1/10000 of the track), Stop percent before it, with the lap rule.

@@ -57,3 +57,16 @@ TEST(WorkerDecisionsTest, OutputOffsetAfterTakeover) {
 }
 
 }  // namespace
+
+TEST(WindowRefresh, DueEveryFiftyMillisecondsAcrossTheTickWrap) {
+  struct Case { DWORD now, last; bool due; };
+  const Case cases[] = {
+      {1000, 1000, false}, {1049, 1000, false}, {1050, 1000, true},
+      {5, 0xFFFFFFF0u, false},   // 21 ms after the 49.7-day wrap
+      {40, 0xFFFFFFF0u, true},   // 56 ms after it
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.now << " after " << c.last);
+    EXPECT_EQ(WindowRefreshDue(c.now, c.last), c.due);
+  }
+}
