@@ -14,6 +14,7 @@
 #include "control/command_rules.h"
 #include "control/control_state.h"
 #include "control/number_field.h"
+#include "control/preview_window.h"
 #include "control/progress.h"
 #include "control/tooltips.h"
 #include "player/player_launch.h"
@@ -510,6 +511,8 @@ INT_PTR CALLBACK ControlWindowProc(HWND window, UINT message, WPARAM wParam, LPA
       return OnColourEdit(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
     case WM_NOTIFY: return OnNotify(window, reinterpret_cast<const NMHDR*>(lParam));
     case WM_RBUTTONDOWN: ShowWindowMenu(window); return TRUE;
+    case WM_ACTIVATE: if (LOWORD(wParam) == WA_INACTIVE) HidePreview(); return FALSE;
+    case WM_MOUSEMOVE: HidePreview(); return TRUE;
     case WM_SIZE: OnSize(window, wParam); return TRUE;
     case WM_TRAY_NOTIFY: OnTrayNotify(window, lParam); return TRUE;
     case WM_CLOSE: OnClose(window); return TRUE;

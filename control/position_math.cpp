@@ -33,3 +33,16 @@ ScreenPoint OverlayOrigin(bool trackFound, int trackLeft, int trackTop) {
   if (!trackFound) return {2, 2};
   return {trackLeft + 2, trackTop + 2};
 }
+
+PictureSize PreviewSizeFor(int32_t width, int32_t height) {
+  int64_t rows = height < 0 ? -int64_t(height) : int64_t(height);
+  if (width <= 0 || rows == 0) return {0, 0};
+  int64_t h = rows < 480 ? 240 : rows / 2;
+  return {static_cast<int>(h * width / rows), static_cast<int>(h)};
+}
+
+ScreenPoint PreviewOrigin(int controlLeft, int controlTop, int controlWidth, int controlBottom, int w,
+                          int h, int fx, int fy) {
+  int top = controlTop - fy - h;
+  return {controlLeft + (controlWidth - w - fx) / 2, top < 0 ? controlBottom : top};
+}

@@ -35,3 +35,18 @@ struct ScreenPoint {
 // Where the overlay goes: 2 pixels inside the seek track's top-left corner;
 // a Player without a seek track counts as a track at (0, 0).
 ScreenPoint OverlayOrigin(bool trackFound, int trackLeft, int trackTop);
+
+struct PictureSize {
+  int width, height;
+};
+
+// Size of the Control window preview for a bitmap of width x height (height
+// negative for top-down bitmaps): 240 rows below 480 rows, else half the rows;
+// the width in proportion. 0 x 0 for a picture without area.
+PictureSize PreviewSizeFor(int32_t width, int32_t height);
+
+// Top-left corner of the preview window (client w x h, frame sizes fx, fy):
+// centred above the Control window, or just below it when there is no room
+// above (top edge below 0).
+ScreenPoint PreviewOrigin(int controlLeft, int controlTop, int controlWidth, int controlBottom, int w,
+                          int h, int fx, int fy);

@@ -13,6 +13,7 @@
 #include "control/control_state.h"
 #include "control/number_format.h"
 #include "control/position_math.h"
+#include "control/preview_window.h"
 #include "control/tray_tip.h"
 #include "resources/resource.h"
 
@@ -100,8 +101,9 @@ void OnPositionBar(HWND window, WPARAM wParam) {
   if (!g_stopped.load()) return;
   HWND bar = GetDlgItem(window, IDC_POSITION_BAR);
   int d = PositionPermille(g_inputOffset.load(), g_inputSize.load());
-  d = ScrolledPermille(LOWORD(wParam), d, static_cast<short>(HIWORD(wParam)),
-                       GetScrollPos(bar, SB_CTL));
+  int code = LOWORD(wParam);
+  d = ScrolledPermille(code, d, static_cast<short>(HIWORD(wParam)), GetScrollPos(bar, SB_CTL));
+  if (code != SB_ENDSCROLL) ShowPreview(d);
   g_inputOffset.store(OffsetForPermille(d, g_inputSize.load()));
   UpdateProgressText();
 }

@@ -62,3 +62,28 @@ TEST(OverlayOrigin, TwoPixelsInsideTheTrackOrAtTwoTwo) {
 }
 
 }  // namespace
+
+TEST(PreviewSize, TwoHundredFortyRowsBelowFourHundredEightyElseHalf) {
+  struct Case { int32_t width, height; int w, h; };
+  const Case cases[] = {
+      {720, -480, 360, 240}, {720, -576, 360, 288}, {1280, -720, 640, 360},
+      {352, -240, 352, 240}, {720, 479, 360, 240},  {1920, -1080, 960, 540},
+      {0, -480, 0, 0},       {720, 0, 0, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.width << "x" << c.height);
+    PictureSize size = PreviewSizeFor(c.width, c.height);
+    EXPECT_EQ(size.width, c.w);
+    EXPECT_EQ(size.height, c.h);
+  }
+}
+
+TEST(PreviewOrigin, CentredAboveTheWindowOrBelowItAtTheTopOfTheScreen) {
+  // Control window 400 wide at (100, 500)-(500, 600); preview 360 x 240 with a 6 x 25 frame.
+  ScreenPoint above = PreviewOrigin(100, 500, 400, 600, 360, 240, 6, 25);
+  EXPECT_EQ(above.x, 100 + (400 - 360 - 6) / 2);
+  EXPECT_EQ(above.y, 500 - 25 - 240);
+  ScreenPoint below = PreviewOrigin(100, 0, 400, 100, 360, 240, 6, 25);
+  EXPECT_EQ(below.y, 100);
+  EXPECT_EQ(PreviewOrigin(100, 265, 400, 365, 360, 240, 0, 25).y, 0);  // just fits above
+}

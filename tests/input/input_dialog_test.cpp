@@ -52,6 +52,22 @@ HWND FindById(HWND parent, int id) {
   return nullptr;
 }
 
+// A picture on the screen inside `r`: most sample points are neither the
+// dialog background nor a frame (read from the screen, as the user sees it).
+bool ScreenShowsPicture(const RECT& r) {
+  HDC screen = GetDC(nullptr);
+  COLORREF background = GetSysColor(COLOR_BTNFACE);
+  int picture = 0;
+  for (int i = 1; i < 8; ++i) {
+    for (int j = 1; j < 8; ++j) {
+      COLORREF c = GetPixel(screen, r.left + (r.right - r.left) * i / 8, r.top + (r.bottom - r.top) * j / 8);
+      if (c != CLR_INVALID && c != background) ++picture;
+    }
+  }
+  ReleaseDC(nullptr, screen);
+  return picture > 24;
+}
+
 struct Dialog {
   HWND frame;
   HWND child;  // the hook's dialog from template 102
@@ -61,23 +77,10 @@ struct Dialog {
   void Select(const char* path) const { SendMessageA(FindById(frame, 1152), WM_SETTEXT, 0, LPARAM(path)); }
   void Cancel() const { PostMessageA(frame, WM_COMMAND, IDCANCEL, 0); }
   void Ok() const { PostMessageA(frame, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), LPARAM(FindById(frame, IDOK))); }
-  // A picture in the panel: most sample points inside the white frame are
-  // neither the panel's background nor the frame (read from the screen, as
-  // the user sees it).
   bool PanelShowsPicture() const {
     RECT r;
     GetWindowRect(GetDlgItem(child, IDC_IN_FRAME), &r);
-    HDC screen = GetDC(nullptr);
-    COLORREF background = GetSysColor(COLOR_BTNFACE);
-    int picture = 0;
-    for (int i = 1; i < 8; ++i) {
-      for (int j = 1; j < 8; ++j) {
-        COLORREF c = GetPixel(screen, r.left + (r.right - r.left) * i / 8, r.top + (r.bottom - r.top) * j / 8);
-        if (c != CLR_INVALID && c != background) ++picture;
-      }
-    }
-    ReleaseDC(nullptr, screen);
-    return picture > 24;
+    return ScreenShowsPicture(r);
   }
   std::string FolderPath() const {
     char folder[MAX_PATH] = "";
@@ -469,6 +472,38 @@ TEST_F(InputDialogTest, DetailsViewAndColumnWidthsComeBack) {
   EXPECT_EQ(widths[2], 130);
   EXPECT_EQ(widths[3], 150);
   EXPECT_EQ(harness::ProfileValue("Window", "Ofn").substr(0, 2), "1,");
+}
+
+}  // namespace
+
+namespace {
+
+TEST(ControlWindowPreview, ShowsTheFrameAboveTheWindowAndHidesOnMouseMove) {
+  g_stopped.store(1);
+  HWND window = harness::OpenControlWindow(std::string("[Window]\r\nX=200\r\nY=500\r\n[Input]\r\nFile=") +
+                                           kProgramStream + "\r\n");
+  ASSERT_NE(window, nullptr);
+  HWND bar = GetDlgItem(window, IDC_POSITION_BAR);
+  SendMessageA(window, WM_HSCROLL, MAKEWPARAM(SB_THUMBTRACK, 500), reinterpret_cast<LPARAM>(bar));
+  HWND preview = g_control.preview;
+  bool shown = harness::PumpUntil([&] { return IsWindowVisible(preview) != 0; });
+  RECT client = {}, frame = {}, control = {};
+  GetClientRect(preview, &client);
+  GetWindowRect(preview, &frame);
+  GetWindowRect(window, &control);
+  POINT origin = {0, 0};
+  ClientToScreen(preview, &origin);
+  RECT onScreen = {origin.x, origin.y, origin.x + client.right, origin.y + client.bottom};
+  bool picture = harness::PumpUntil([&] { return ScreenShowsPicture(onScreen); });
+  SendMessageA(window, WM_MOUSEMOVE, 0, 0);
+  bool hidden = !IsWindowVisible(preview);
+  EXPECT_TRUE(harness::CloseControlWindow(window));
+  EXPECT_TRUE(shown);
+  EXPECT_EQ(client.right, 360);
+  EXPECT_EQ(client.bottom, 240);
+  EXPECT_EQ(frame.bottom, control.top);  // just above the Control window
+  EXPECT_TRUE(picture);
+  EXPECT_TRUE(hidden);
 }
 
 }  // namespace
