@@ -14,24 +14,6 @@ using namespace e2e;
 
 namespace {
 
-struct BoxSearch {
-  DWORD processId;
-  HWND control;
-  HWND found;
-};
-
-BOOL CALLBACK MatchBox(HWND window, LPARAM context) {
-  BoxSearch* search = reinterpret_cast<BoxSearch*>(context);
-  DWORD pid = 0;
-  GetWindowThreadProcessId(window, &pid);
-  char cls[32] = "";
-  GetClassNameA(window, cls, sizeof cls);
-  if (pid != search->processId || window == search->control || strcmp(cls, "#32770") != 0) return TRUE;
-  if (WindowText(window) != "Ringfeed" || !IsWindowVisible(window)) return TRUE;
-  search->found = window;
-  return FALSE;
-}
-
 BOOL CALLBACK FindInputText(HWND child, LPARAM context) {
   std::string text = WindowText(child);
   if (text.find("入力ファイル") == std::string::npos) return TRUE;
@@ -52,20 +34,19 @@ TEST(CopyFaultE2e, AnInputThatIsGoneIsNamedInABoxAndTheCopyStopsButTheProgramGoe
   ASSERT_TRUE(DeleteFileA(input.c_str()));
 
   PostMessageA(control, WM_COMMAND, IDC_START, 0);
-  BoxSearch search = {run.ProcessId(), control, nullptr};
+  HWND box = nullptr;
   std::string text;
   ASSERT_TRUE(WaitUntil(
       [&] {
-        search.found = nullptr;
-        EnumWindows(MatchBox, reinterpret_cast<LPARAM>(&search));
-        if (search.found) EnumChildWindows(search.found, FindInputText, reinterpret_cast<LPARAM>(&text));
+        box = MessageBoxOf(run.ProcessId(), control);
+        if (box) EnumChildWindows(box, FindInputText, reinterpret_cast<LPARAM>(&text));
         return !text.empty();
       },
       120000));
   EXPECT_EQ(text, "入力ファイル" + input + "をオープンできません!");
   EXPECT_EQ(ControlText(control, IDC_START), "続行(&S)");
-  PostMessageA(search.found, WM_COMMAND, IDOK, 0);
-  ASSERT_TRUE(WaitUntil([&] { return !IsWindow(search.found); }));
+  PostMessageA(box, WM_COMMAND, IDOK, 0);
+  ASSERT_TRUE(WaitUntil([&] { return !IsWindow(box); }));
 
   // Still answering: the window goes on and ends cleanly when closed.
   EXPECT_TRUE(IsWindow(control));

@@ -27,32 +27,6 @@ const uint64_t kInputLength = uint64_t(640) << 20;          // more than two rin
 const int32_t kStopUnits = 10 * 100;                        // Stop=10 in 1/10000
 const uint32_t kPlayerRate = 12 << 20;                      // a lap in about 21 s
 
-struct MessageBoxSearch {
-  DWORD processId;
-  HWND control;
-  HWND found;
-};
-
-BOOL CALLBACK MatchMessageBox(HWND window, LPARAM context) {
-  MessageBoxSearch* search = reinterpret_cast<MessageBoxSearch*>(context);
-  DWORD pid = 0;
-  GetWindowThreadProcessId(window, &pid);
-  char cls[32] = "";
-  GetClassNameA(window, cls, sizeof cls);
-  if (pid != search->processId || window == search->control || strcmp(cls, "#32770") != 0) return TRUE;
-  if (WindowText(window) != "Ringfeed" || !IsWindowVisible(window)) return TRUE;
-  search->found = window;
-  return FALSE;
-}
-
-// A message box of the program (a dialog titled "Ringfeed" other than the
-// Control window), or null.
-HWND MessageBoxOf(DWORD processId, HWND control) {
-  MessageBoxSearch search = {processId, control, nullptr};
-  EnumWindows(MatchMessageBox, reinterpret_cast<LPARAM>(&search));
-  return search.found;
-}
-
 // The copy position as the progress bar shows it: the filled width F of the
 // inner width W stands for an output offset in [F, F + 1) x E / W. Gives the
 // upper end in 1/10000 of the ring file, and one bar pixel in that unit.

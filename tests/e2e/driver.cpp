@@ -1,6 +1,7 @@
 #include "tests/e2e/driver.h"
 
 #include <cstdio>
+#include <cstring>
 #include <vector>
 
 namespace e2e {
@@ -164,6 +165,34 @@ std::string WindowText(HWND window) {
     return std::string();
   }
   return text;
+}
+
+namespace {
+
+struct MessageBoxSearch {
+  DWORD processId;
+  HWND control;
+  HWND found;
+};
+
+BOOL CALLBACK MatchMessageBox(HWND window, LPARAM context) {
+  MessageBoxSearch* search = reinterpret_cast<MessageBoxSearch*>(context);
+  DWORD pid = 0;
+  GetWindowThreadProcessId(window, &pid);
+  char cls[32] = "";
+  GetClassNameA(window, cls, sizeof cls);
+  if (pid != search->processId || window == search->control || strcmp(cls, "#32770") != 0) return TRUE;
+  if (WindowText(window) != "Ringfeed" || !IsWindowVisible(window)) return TRUE;
+  search->found = window;
+  return FALSE;
+}
+
+}  // namespace
+
+HWND MessageBoxOf(DWORD processId, HWND control) {
+  MessageBoxSearch search = {processId, control, nullptr};
+  EnumWindows(MatchMessageBox, reinterpret_cast<LPARAM>(&search));
+  return search.found;
 }
 
 std::string ControlText(HWND dialog, int id) { return WindowText(GetDlgItem(dialog, id)); }

@@ -46,6 +46,9 @@ class RingfeedRun {
 // Top-level window of a process with the given exact title, or null.
 HWND FindProcessWindow(DWORD processId, const char* title);
 std::string WindowText(HWND window);
+// A message box of the program (a dialog titled "Ringfeed" other than its
+// Control window `control`), or null.
+HWND MessageBoxOf(DWORD processId, HWND control);
 std::string ControlText(HWND dialog, int id);
 // Value of a key in a profile file, or "<absent>".
 std::string ProfileValue(const std::string& path, const char* section, const char* key);
