@@ -134,18 +134,31 @@ void OnEndOfInput() {
   SendStopClick();
 }
 
-// Pacing against the Player's knob; false when the copy must wait.
+// Pacing against the Player's knob; false when the copy must wait. Finding
+// the Player and reading its knob are searches through another process's
+// windows: a reading is kept while the copy stays clear of the point where it
+// would wait, and taken again before the copy could reach that point.
 bool PaceBehindPlayer() {
-  if (!FindPlayerWindow()) {
-    // One click is enough; a second one arriving after the stop would start again.
-    if (!g_worker.stopClickPosted) PostStartStopClick();
-    g_worker.stopClickPosted = 1;
-    return true;
+  uint64_t out = g_outputOffset.load();
+  uint32_t stop = g_settings.Stop;
+  DWORD now = GetTickCount();
+  KnobReading& reading = g_worker.knob;
+  if (KnobReadingDue(reading, now, out, stop)) {
+    reading.taken = 0;
+    if (!FindPlayerWindow()) {
+      // One click is enough; a second one arriving after the stop would start again.
+      if (!g_worker.stopClickPosted) PostStartStopClick();
+      g_worker.stopClickPosted = 1;
+      return true;
+    }
+    int32_t knob = 0;
+    uint64_t limit = ReadSeekKnob(&knob) ? PacingLimit(knob, out, g_ringFileLength.load(), stop)
+                                         : kNoPacingLimit;
+    reading = KnobReading{1, now, out, limit, stop};
   }
-  int32_t knob = 0;
-  if (!ReadSeekKnob(&knob)) return true;
-  if (!MustWaitForPlayer(knob, g_outputOffset.load(), g_ringFileLength.load(), g_settings.Stop))
-    return true;
+  if (out < reading.limit) return true;
+  // The next cycle, after its sleeps, reads the knob again.
+  reading.taken = 0;
   SetBarState(BAR_WAITING);
   if (g_effectivePriority != 0) SetWorkPriority(0);
   return false;
@@ -272,15 +285,6 @@ void RestorePlayerStopButton() {
 
 bool WindowRefreshDue(DWORD now, DWORD last) { return now - last >= kWindowRefreshMs; }
 
-bool MustWaitForPlayer(int32_t knob, uint64_t outputOffset, uint64_t fileLength, uint32_t stopPercent) {
-  if (fileLength == 0) return false;
-  int32_t pos = knob;
-  int32_t write = int32_t(outputOffset * 10000 / fileLength);
-  int32_t stop = int32_t(stopPercent * 100);
-  if (pos - stop + 10000 < write) pos += 10000;  // the Player is a lap ahead
-  return pos > 0 && write < pos && write + stop >= pos;
-}
-
 bool PauseDue(int32_t counter, int32_t priority2) {
   if (priority2 < -5) priority2 = -5;
   if (priority2 > 5) priority2 = 5;
@@ -353,6 +357,7 @@ int PollRequests(int mayAct) {
 
 void RunCopyCycle() {
   g_worker.message[0] = 0;
+  g_worker.knob.taken = 0;
   bool ready = g_settings.Drive[0] && g_settings.File[0] && !PollRequests(0) && !g_stopped.load();
   if (ready && PrepareCopy())
     while (CopyOneChunk()) {

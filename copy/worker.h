@@ -9,6 +9,7 @@
 
 #include <cstdint>
 
+#include "copy/pacing.h"
 #include "copy/ring_file.h"
 
 // File handles of the copy; INVALID_HANDLE_VALUE when closed. They belong to
@@ -30,6 +31,7 @@ struct CopyWorkerState {
   int stopClickPosted;          // a posted stop click is still on its way
   DWORD lastRedraw;             // tick of the last progress redraw while copying
   DWORD lastPlayerTrack;        // tick of the last TrackPlayer
+  KnobReading knob;             // the guard's latest reading of the Player
   char inputPath[MAX_PATH];     // as last opened, for messages
   char previousInputPath[MAX_PATH];
 };
@@ -49,9 +51,6 @@ void RunCopyCycle();
 // Whether a window refresh last done at tick `last` is due again at `now`.
 bool WindowRefreshDue(DWORD now, DWORD last);
 
-// Pacing: true when the copy must wait behind the Player's knob position
-// (1/10000 of the track), Stop percent before it, with the lap rule.
-bool MustWaitForPlayer(int32_t knob, uint64_t outputOffset, uint64_t fileLength, uint32_t stopPercent);
 // The pause schedule: one 10 ms sleep every 2^(Priority2 + 5) idle polls.
 bool PauseDue(int32_t counter, int32_t priority2);
 // Start position (permille) to input offset, on a 32,768-byte boundary.

@@ -1,8 +1,11 @@
 // The worker's decisions that need no file: pacing, pauses, takeover offsets.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 
+#include "copy/pacing.h"
+#include "copy/ring_file.h"
 #include "copy/worker.h"
 
 namespace {
@@ -24,6 +27,103 @@ TEST(WorkerDecisionsTest, PacingWaitsBehindTheKnobWithTheLapRule) {
     EXPECT_EQ(MustWaitForPlayer(c.knob, out, l, c.stop), c.wait);
   }
   EXPECT_FALSE(MustWaitForPlayer(6000, 0, 0, 50));  // no ring length yet
+}
+
+TEST(WorkerDecisionsTest, OneReadingAllowsTheCopyExactlyUpToWhereTheRuleWouldHoldIt) {
+  const uint64_t l = RingFileLengthFor(28);
+  for (int32_t knob : {-100, 0, 1, 1000, 4000, 6000, 9999, 10000}) {
+    for (uint32_t stop : {0u, 1u, 50u, 100u}) {
+      for (uint64_t out : {uint64_t(0), uint64_t(4096), l / 5 + 1024, l / 2, l * 95 / 100, RingEndFor(28)}) {
+        SCOPED_TRACE(testing::Message() << "knob " << knob << " stop " << stop << " out " << out);
+        uint64_t limit = PacingLimit(knob, out, l, stop);
+        ASSERT_GE(limit, out);
+        // Nothing holds the copy before the limit: not at its start, not at
+        // any later step of the rule, not one byte before the limit.
+        int32_t end = limit == kNoPacingLimit ? 10000 : CopyPosition(limit, l) - 1;
+        ASSERT_TRUE(limit == out || !MustWaitForPlayer(knob, out, l, stop));
+        for (int32_t write = CopyPosition(out, l) + 1; write <= end; ++write)
+          ASSERT_FALSE(MustWaitForPlayer(knob, (uint64_t(write) * l + 9999) / 10000, l, stop)) << write;
+        if (limit == kNoPacingLimit) continue;
+        EXPECT_TRUE(MustWaitForPlayer(knob, limit, l, stop));
+        if (limit > out) {
+          EXPECT_FALSE(MustWaitForPlayer(knob, limit - 1, l, stop));
+        }
+      }
+    }
+  }
+}
+
+TEST(WorkerDecisionsTest, PacingLimitOfTheWorkedExamples) {
+  const uint64_t l = RingFileLengthFor(28);
+  uint64_t at20 = l / 5 + 1024, at95 = l * 95 / 100 + 1024;
+  EXPECT_EQ(PacingLimit(6000, at20, l, 50), at20);  // waits at once
+  EXPECT_EQ(PacingLimit(1000, at95, l, 50), at95);  // a lap ahead: waits at once
+  // Leading the knob at 40 % by 10 %: free up to 90.01 %, one step past the
+  // lap point, where the rule counts the knob as 140 %.
+  EXPECT_EQ(PacingLimit(4000, l / 2, l, 50), (9001 * l + 9999) / 10000);
+  // Behind the knob at 60 %: free up to 10 % before it.
+  EXPECT_EQ(PacingLimit(6000, 4096, l, 50), (1000 * l + 9999) / 10000);
+  EXPECT_EQ(PacingLimit(6000, 4096, 0, 50), kNoPacingLimit);  // no ring length yet
+}
+
+TEST(WorkerDecisionsTest, TheKnobIsReadAgainOnlyWhenOldOrBeforeTheCopyCouldReachTheLimit) {
+  const KnobReading reading = {1, 1000, 4096, 10000000, 50};
+  const struct { const char* what; KnobReading r; DWORD now; uint64_t out; uint32_t stop; bool due; } cases[] = {
+      {"fresh, far from the limit", reading, 1010, 5000000, 50, false},
+      {"a chunk ends exactly at the limit", reading, 1010, 10000000 - kChunkSize, 50, false},
+      {"a chunk could pass the limit", reading, 1010, 10000000 - kChunkSize + 1, 50, true},
+      {"at the limit", reading, 1010, 10000000, 50, true},
+      {"49 ms old", reading, 1049, 5000000, 50, false},
+      {"50 ms old", reading, 1050, 5000000, 50, true},
+      {"never taken", {0, 1000, 4096, 10000000, 50}, 1010, 5000000, 50, true},
+      {"Stop changed", reading, 1010, 5000000, 40, true},
+      {"offset moved back by a wrap", reading, 1010, 4095, 50, true},
+      {"no knob: no limit", {1, 1000, 4096, kNoPacingLimit, 50}, 1010, UINT64_MAX - 10, 50, false},
+      {"across the tick wrap, 30 ms", {1, 0xFFFFFFF0u, 0, kNoPacingLimit, 50}, 14, 1, 50, false},
+      {"across the tick wrap, 60 ms", {1, 0xFFFFFFF0u, 0, kNoPacingLimit, 50}, 44, 1, 50, true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    EXPECT_EQ(KnobReadingDue(c.r, c.now, c.out, c.stop), c.due);
+  }
+}
+
+// A Player playing the ring in a loop, slower than the copy, and a copy that
+// reads the knob only when due: no chunk starts where the rule on the knob of
+// that moment would hold it, over several laps of both.
+TEST(WorkerDecisionsTest, KeptReadingsNeverLetTheCopyPassTheMovingKnob) {
+  const uint64_t l = RingFileLengthFor(28), e = RingEndFor(28), s = kHeadSize;
+  for (uint32_t stop : {10u, 50u, 90u}) {
+    SCOPED_TRACE(stop);
+    KnobReading reading = {};
+    uint64_t out = s, copied = 0;
+    DWORD now = 0;
+    int readings = 0, chunks = 0, waits = 0;
+    auto knobAt = [](DWORD t) { return int32_t(t / 3 % 10000); };  // a lap every 30 s
+    while (copied < 5 * e) {
+      now += 1;  // 32 KiB per ms
+      if (out >= e) out = s + kWrapCopySize;
+      if (KnobReadingDue(reading, now, out, stop)) {
+        reading = KnobReading{1, now, out, PacingLimit(knobAt(now), out, l, stop), stop};
+        ++readings;
+      }
+      if (out >= reading.limit) {
+        ++waits;
+        now += 100;  // the next cycle's sleep
+        reading.taken = 0;
+        continue;
+      }
+      ASSERT_FALSE(MustWaitForPlayer(knobAt(now), out, l, stop)) << "knob " << knobAt(now) << " out " << out;
+      uint64_t n = std::min<uint64_t>(kChunkSize, e - out);
+      out += n;
+      copied += n;
+      ++chunks;
+    }
+    EXPECT_GT(waits, 0);
+    // Mostly waiting here, so a reading opens each burst and two more come
+    // near its end; a reading per chunk would be ten times as many.
+    EXPECT_LT(readings * 4, chunks);
+  }
 }
 
 TEST(WorkerDecisionsTest, PauseScheduleSleepsEveryPowerOfTwoPolls) {
