@@ -10,12 +10,6 @@
 #include "control/tooltips.h"
 #include "copy/worker.h"
 
-HINSTANCE g_instance = nullptr;
-HWND g_controlWindow = nullptr;
-OSVERSIONINFOA g_osVersion = {};
-HANDLE g_workerThread = nullptr;
-DWORD g_workerThreadId = 0;
-
 void StartCopyWorker() {
   g_workerThread = CreateThread(nullptr, 0, CopyWorkerMain, nullptr, 0, &g_workerThreadId);
   if (g_workerThread) return;
