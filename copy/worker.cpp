@@ -71,7 +71,24 @@ void SendStopClick() {
 
 void PostStartStopClick() { PostMessageA(g_controlWindow, WM_COMMAND, IDC_START, 0); }
 
-void EnablePlayButton() { EnableWindow(GetDlgItem(g_controlWindow, IDC_PLAY), TRUE); }
+// Every chunk asks for an enabled play button; only a disabled one costs a
+// call to the Control window's thread.
+void EnablePlayButton() {
+  if (g_worker.playButton && !IsWindowEnabled(g_worker.playButton)) EnableWindow(g_worker.playButton, TRUE);
+}
+
+// The file pointer is moved only when something other than the copy's own
+// transfers moved it: a chunk read or written whole leaves it where the next
+// one starts.
+bool PlaceFilePointer(HANDLE file, uint64_t* at, uint64_t offset) {
+  if (*at == offset) return true;
+  *at = kUnknownPosition;
+  if (SeekFile(file, int64_t(offset), FILE_BEGIN) != int64_t(offset)) return false;
+  *at = offset;
+  return true;
+}
+
+void ForgetFilePointers() { g_worker.inputAt = g_worker.outputAt = kUnknownPosition; }
 
 void TakeOverNewInput() {
   ClearCommands(CMD_NEW_INPUT);
@@ -198,25 +215,36 @@ bool CopyOneChunk() {
     return false;
   }
   g_worker.endDeadline = 0;
-  if (g_outputOffset.load() >= g_ringEnd.load() && !WrapOutput(g_chunk, g_worker.message)) return false;
-  if (KeptHeadDue(g_settings.Head, g_inputOffset.load(), g_outputOffset.load()) &&
-      !WriteKeptHead(g_inputFile, g_worker.inputPath, g_chunk, g_worker.message))
-    return false;
+  if (g_outputOffset.load() >= g_ringEnd.load()) {
+    ForgetFilePointers();
+    if (!WrapOutput(g_chunk, g_worker.message)) return false;
+  }
+  if (KeptHeadDue(g_settings.Head, g_inputOffset.load(), g_outputOffset.load())) {
+    ForgetFilePointers();
+    if (!WriteKeptHead(g_inputFile, g_worker.inputPath, g_chunk, g_worker.message)) return false;
+  }
   uint64_t inputOffset = g_inputOffset.load();
-  if (SeekFile(g_inputFile, int64_t(inputOffset), FILE_BEGIN) != int64_t(inputOffset))
+  if (!PlaceFilePointer(g_inputFile, &g_worker.inputAt, inputOffset))
     return Failed(kInputSeekFailed, g_worker.inputPath);
   if (g_settings.Wait && !PaceBehindPlayer()) return false;
   if (g_effectivePriority != g_settings.Priority) SetWorkPriority(1);
 
   uint32_t n = ChunkLength(g_inputSize.load(), inputOffset, g_outputOffset.load(), g_ringEnd.load());
   if (n > 0) {
+    g_worker.inputAt = kUnknownPosition;
     if (!ReadWhole(g_inputFile, g_chunk, n)) return Failed(kInputReadFailed, g_worker.inputPath);
+    g_worker.inputAt = inputOffset + n;
     if (ShouldLeave()) return false;
-    if (g_audioDelay.load() != 0 && !CorrectAudio(n)) return false;
+    if (g_audioDelay.load() != 0) {
+      ForgetFilePointers();  // the correction reads and writes elsewhere
+      if (!CorrectAudio(n)) return false;
+    }
     uint64_t outputOffset = g_outputOffset.load();
-    if (SeekFile(g_outputFile, int64_t(outputOffset), FILE_BEGIN) != int64_t(outputOffset))
+    if (!PlaceFilePointer(g_outputFile, &g_worker.outputAt, outputOffset))
       return Failed(kOutputSeekFailed, g_ring.path);
+    g_worker.outputAt = kUnknownPosition;
     if (!WriteWhole(g_outputFile, g_chunk, n)) return Failed(kOutputWriteFailed, g_ring.path);
+    g_worker.outputAt = outputOffset + n;
     // Account for the written chunk before a stop is honoured, so that it is
     // never written (and its audio corrected) twice.
     g_inputOffset = inputOffset + n;
@@ -226,6 +254,7 @@ bool CopyOneChunk() {
     if (ShouldLeave()) return false;
   }
   if (g_outputOffset.load() >= g_ringEnd.load()) {
+    ForgetFilePointers();
     if (!ClearTail(g_chunk, g_worker.message)) return false;
     if (!g_settings.Wait) {
       SendStopClick();
@@ -359,6 +388,9 @@ void RunCopyCycle() {
   g_worker.message[0] = 0;
   g_worker.knob.taken = 0;
   bool ready = g_settings.Drive[0] && g_settings.File[0] && !PollRequests(0) && !g_stopped.load();
+  // Handles may have been opened, closed or used by others since the last cycle.
+  ForgetFilePointers();
+  g_worker.playButton = GetDlgItem(g_controlWindow, IDC_PLAY);
   if (ready && PrepareCopy())
     while (CopyOneChunk()) {
     }

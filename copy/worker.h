@@ -32,10 +32,15 @@ struct CopyWorkerState {
   DWORD lastRedraw;             // tick of the last progress redraw while copying
   DWORD lastPlayerTrack;        // tick of the last TrackPlayer
   KnobReading knob;             // the guard's latest reading of the Player
+  uint64_t inputAt;             // where the copy's own transfers left the file
+  uint64_t outputAt;            // pointers, kUnknownPosition when anything else moved them
+  HWND playButton;              // control 1002, looked up once per cycle
   char inputPath[MAX_PATH];     // as last opened, for messages
   char previousInputPath[MAX_PATH];
 };
 extern CopyWorkerState g_worker;
+
+const uint64_t kUnknownPosition = UINT64_MAX;
 
 // Carries out the first pending command; mayAct 0 only looks at the ones that
 // must wait for the end of a cycle. Returns non-zero when the caller must

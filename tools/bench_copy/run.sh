@@ -5,12 +5,12 @@
 # Two rounds: "cached" stops the clock when the last write returns (the
 # programs' own cost), "flushed" when the data is on the disk (what a user
 # sees over a long copy). Three runs each, alternating; medians printed.
-#   tools/bench_copy/run.sh [SIZE_MIB]
+#   tools/bench_copy/run.sh [SIZE_MIB]   (BENCH_COPY=other.exe to compare builds)
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 mib=${1:-1024}
 drive=${RINGFEED_TEST_DRIVE:-$here/build/testdrive}
-bench=$here/build/win64/bin/bench_copy.exe
+bench=${BENCH_COPY:-$here/build/win64/bin/bench_copy.exe}
 [ -x "$bench" ] || "$here/scripts/build" win64
 mkdir -p "$drive/bench"
 input=$drive/bench/input.m2p
