@@ -23,6 +23,8 @@ CopyWorkerState g_worker = {};
 namespace {
 
 const DWORD kEndOfInputGraceMs = 5000;
+// Commands carried out only at the end of a cycle.
+const uint32_t kSafePointCommands = CMD_NEW_INPUT | CMD_OPEN_OUTPUT | CMD_DRIVE | CMD_SIZE | CMD_QUIT;
 // Displays and Player tracking while copying: often enough to look live.
 const DWORD kWindowRefreshMs = 50;
 
@@ -368,6 +370,10 @@ int PollRequests(int mayAct) {
       g_worker.yieldResult = 1;
     }
   }
+  // A command that waits for the safe point still waits when this call
+  // carried out another one: the caller must not go on (start a cycle with
+  // the output unchecked or unsized, or a new input not yet taken over).
+  if (!mayAct && (g_pendingCommands.load() & kSafePointCommands)) g_worker.yieldResult = 1;
   if (g_pendingCommands.load() == 0) {
     g_worker.yieldResult = 0;
     if (!g_worker.exitRequested && !g_stopped.load() &&

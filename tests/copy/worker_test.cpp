@@ -97,6 +97,18 @@ TEST_F(WorkerTest, ThePollCarriesOutOneCommandPerCall) {
     EXPECT_EQ(PollRequests(0), 1);
     EXPECT_TRUE(CommandPending(command));
     ClearCommands(command);
+    // Also when the call carried out another command first: a start at once
+    // after launch must not begin a cycle before the output is checked and
+    // sized, nor a new input's path be copied before its takeover.
+    g_worker.yieldResult = 0;
+    g_stopped = 1;
+    RaiseCommands(CMD_START | command);
+    EXPECT_EQ(PollRequests(0), 1);
+    EXPECT_EQ(g_stopped.load(), 0u);
+    EXPECT_EQ(g_pendingCommands.load(), command);
+    ClearCommands(command);
+    RaiseCommands(CMD_STOP);
+    PollRequests(0);
   }
   RaiseCommands(CMD_QUIT);
   PollRequests(1);
