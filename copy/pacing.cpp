@@ -36,5 +36,6 @@ uint64_t PacingLimit(int32_t knob, uint64_t outputOffset, uint64_t fileLength, u
 bool KnobReadingDue(const KnobReading& reading, DWORD now, uint64_t outputOffset, uint32_t stopPercent) {
   if (!reading.taken || reading.stopPercent != stopPercent) return true;
   if (now - reading.tick >= kKnobReadingMs || outputOffset < reading.from) return true;
+  if (outputOffset - reading.from >= kKnobReadingBytes) return true;
   return reading.limit != kNoPacingLimit && outputOffset + kChunkSize > reading.limit;
 }

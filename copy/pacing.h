@@ -14,6 +14,9 @@ const uint64_t kNoPacingLimit = UINT64_MAX;
 // A reading older than this is taken again, so that a Player that was closed
 // or whose knob jumped back is noticed while the copy runs freely.
 const DWORD kKnobReadingMs = 50;
+// Nor does one reading let the copy run further than this: a knob dragged
+// back in front of a fast copy is seen within this many bytes.
+const uint64_t kKnobReadingBytes = 1 << 20;
 
 // The copy position in 1/10000 of the file length L, truncated.
 int32_t CopyPosition(uint64_t outputOffset, uint64_t fileLength);
@@ -35,6 +38,6 @@ struct KnobReading {
 };
 
 // Whether the chunk about to be copied at outputOffset needs a fresh reading:
-// none yet, too old, another Stop, an offset moved back (a wrap), or a chunk
+// none yet, too old or too far behind, another Stop, an offset moved back (a wrap), or a chunk
 // that could reach the limit.
 bool KnobReadingDue(const KnobReading& reading, DWORD now, uint64_t outputOffset, uint32_t stopPercent);

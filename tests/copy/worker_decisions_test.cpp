@@ -67,18 +67,20 @@ TEST(WorkerDecisionsTest, PacingLimitOfTheWorkedExamples) {
 }
 
 TEST(WorkerDecisionsTest, TheKnobIsReadAgainOnlyWhenOldOrBeforeTheCopyCouldReachTheLimit) {
-  const KnobReading reading = {1, 1000, 4096, 10000000, 50};
+  const KnobReading reading = {1, 1000, 9000000, 10000000, 50};
   const struct { const char* what; KnobReading r; DWORD now; uint64_t out; uint32_t stop; bool due; } cases[] = {
-      {"fresh, far from the limit", reading, 1010, 5000000, 50, false},
+      {"fresh, far from the limit", reading, 1010, 9500000, 50, false},
       {"a chunk ends exactly at the limit", reading, 1010, 10000000 - kChunkSize, 50, false},
       {"a chunk could pass the limit", reading, 1010, 10000000 - kChunkSize + 1, 50, true},
       {"at the limit", reading, 1010, 10000000, 50, true},
-      {"49 ms old", reading, 1049, 5000000, 50, false},
-      {"50 ms old", reading, 1050, 5000000, 50, true},
-      {"never taken", {0, 1000, 4096, 10000000, 50}, 1010, 5000000, 50, true},
-      {"Stop changed", reading, 1010, 5000000, 40, true},
-      {"offset moved back by a wrap", reading, 1010, 4095, 50, true},
-      {"no knob: no limit", {1, 1000, 4096, kNoPacingLimit, 50}, 1010, UINT64_MAX - 10, 50, false},
+      {"49 ms old", reading, 1049, 9500000, 50, false},
+      {"1 MiB past the reading", {1, 1000, 4096, 10000000, 50}, 1010, 4096 + (1 << 20), 50, true},
+      {"just under 1 MiB past it", {1, 1000, 4096, 10000000, 50}, 1010, 4095 + (1 << 20), 50, false},
+      {"50 ms old", reading, 1050, 9500000, 50, true},
+      {"never taken", {0, 1000, 4096, 10000000, 50}, 1010, 9500000, 50, true},
+      {"Stop changed", reading, 1010, 9500000, 40, true},
+      {"offset moved back by a wrap", reading, 1010, 8999999, 50, true},
+      {"no knob: no limit", {1, 1000, 4096, kNoPacingLimit, 50}, 1010, 4096 + (1 << 20) - 1, 50, false},
       {"across the tick wrap, 30 ms", {1, 0xFFFFFFF0u, 0, kNoPacingLimit, 50}, 14, 1, 50, false},
       {"across the tick wrap, 60 ms", {1, 0xFFFFFFF0u, 0, kNoPacingLimit, 50}, 44, 1, 50, true},
   };
