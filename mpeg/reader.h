@@ -6,7 +6,9 @@
 // byte; `bits_left` says how many of its low bits are still unread. After a
 // start code was found, `pos` is the byte after the four code bytes and
 // `bits_left` is 8. A bit read that runs out of data returns all ones and sets
-// `pos` to kReaderFailed; the next start-code search then fails.
+// `pos` to kReaderFailed; the next start-code search then fails. At the end
+// of the data a look-ahead (show_bits) sees zero bits past the last byte, so
+// the last codes of a stream that ends without an end code still decode.
 //
 // Every operation that reads the file takes a byte budget: the most bytes it
 // may still read (see kSearchBudget and friends), so a search always ends.
@@ -43,8 +45,10 @@ struct Reader {
   uint32_t bits_left;      // 0..8 unread low bits of buffer[pos]
   bool program_stream;     // only video PES payload is delivered
   uint32_t stream_id;      // program stream: stream_id of the current packet
+  bool data_ended;         // no more data came: buffer[limit..limit + 8) are zeros
   // Slack after the data: find_code may look up to three bytes past its
-  // last index, and a failed position may be one past the end.
+  // last index, a failed position may be one past the end, and the zeros
+  // after the end of the data go there.
   uint8_t buffer[kReaderBufferSize + 16];
 };
 
