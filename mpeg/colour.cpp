@@ -49,8 +49,9 @@ void UpsampleProgressive(uint8_t* plane, int stride, int height) {
     uint8_t* upper = out(2 * k + 1);
     uint8_t* lower = out(2 * k + 2);
     for (int i = 0; i < half; ++i) {
-      upper[i] = kClamp[(3 * c0[i] + c1[i] + 2) >> 2];
-      lower[i] = kClamp[(c0[i] + 3 * c1[i] + 2) >> 2];
+      // Weighted means of bytes: always 0..255, no clamp needed.
+      upper[i] = static_cast<uint8_t>((3 * c0[i] + c1[i] + 2) >> 2);
+      lower[i] = static_cast<uint8_t>((c0[i] + 3 * c1[i] + 2) >> 2);
     }
   }
   // An even height leaves its last row, which repeats the last input row.
@@ -79,10 +80,10 @@ void UpsampleInterlaced(uint8_t* plane, int stride, int height) {
     uint8_t* o4 = out(4 * m + 4);
     uint8_t* o5 = out(4 * m + 5);
     for (int i = 0; i < half; ++i) {
-      o2[i] = kClamp[(5 * t0[i] + 3 * t1[i] + 4) >> 3];
-      o3[i] = kClamp[(7 * b0[i] + b1[i] + 4) >> 3];
-      o4[i] = kClamp[(t0[i] + 7 * t1[i] + 4) >> 3];
-      o5[i] = kClamp[(3 * b0[i] + 5 * b1[i] + 4) >> 3];
+      o2[i] = static_cast<uint8_t>((5 * t0[i] + 3 * t1[i] + 4) >> 3);
+      o3[i] = static_cast<uint8_t>((7 * b0[i] + b1[i] + 4) >> 3);
+      o4[i] = static_cast<uint8_t>((t0[i] + 7 * t1[i] + 4) >> 3);
+      o5[i] = static_cast<uint8_t>((3 * b0[i] + 5 * b1[i] + 4) >> 3);
     }
   }
   // The last two output rows repeat the next two input rows.

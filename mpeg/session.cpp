@@ -8,6 +8,7 @@
 #include "mpeg/decoder_context.h"
 #include "mpeg/display.h"
 #include "mpeg/headers.h"
+#include "mpeg/picture.h"
 #include "mpeg/reader.h"
 #include "mpeg/render.h"
 
@@ -36,6 +37,7 @@ int close_session() {
     delete g_context;
     g_context = nullptr;
   }
+  picture_pool_clear();
   int ok = file_close(g_file);
   reader_init(g_reader, kNoFile);
   return ok;
