@@ -42,26 +42,30 @@ constexpr ClampTable MakeClampTable() {
 constexpr ClampTable kClampTable = MakeClampTable();
 const uint8_t* const kClamp = kClampTable.value + kClampZero;
 
+// out[i] = (wa * a[i] + wb * b[i] + half) >> Shift: a weighted mean of
+// bytes, always 0..255. Rows read from the left half of a chroma plane and
+// written to its right half never overlap, which lets it vectorise.
+template <int WeightA, int WeightB, int Shift>
+void MixRows(const uint8_t* __restrict a, const uint8_t* __restrict b, uint8_t* __restrict out,
+             int n) {
+  for (int i = 0; i < n; ++i)
+    out[i] = static_cast<uint8_t>((WeightA * a[i] + WeightB * b[i] + (1 << (Shift - 1))) >> Shift);
+}
+
+void CopyRow(const uint8_t* a, uint8_t* out, int n) { memcpy(out, a, static_cast<size_t>(n)); }
+
 void UpsampleProgressive(uint8_t* plane, int stride, int height) {
   const int half = stride / 2;
   auto in = [&](int k) { return plane + k * stride; };
   auto out = [&](int r) { return plane + r * stride + half; };
   const int pairs = (height - 1) / 2;
-  for (int i = 0; i < half; ++i) out(0)[i] = in(0)[i];
+  CopyRow(in(0), out(0), half);
   for (int k = 0; k < pairs; ++k) {
-    const uint8_t* c0 = in(k);
-    const uint8_t* c1 = in(k + 1);
-    uint8_t* upper = out(2 * k + 1);
-    uint8_t* lower = out(2 * k + 2);
-    for (int i = 0; i < half; ++i) {
-      // Weighted means of bytes: always 0..255, no clamp needed.
-      upper[i] = static_cast<uint8_t>((3 * c0[i] + c1[i] + 2) >> 2);
-      lower[i] = static_cast<uint8_t>((c0[i] + 3 * c1[i] + 2) >> 2);
-    }
+    MixRows<3, 1, 2>(in(k), in(k + 1), out(2 * k + 1), half);
+    MixRows<1, 3, 2>(in(k), in(k + 1), out(2 * k + 2), half);
   }
   // An even height leaves its last row, which repeats the last input row.
-  if (2 * pairs + 1 < height)
-    for (int i = 0; i < half; ++i) out(2 * pairs + 1)[i] = in(pairs)[i];
+  if (2 * pairs + 1 < height) CopyRow(in(pairs), out(2 * pairs + 1), half);
 }
 
 void UpsampleInterlaced(uint8_t* plane, int stride, int height) {
@@ -69,27 +73,16 @@ void UpsampleInterlaced(uint8_t* plane, int stride, int height) {
   auto in = [&](int k) { return plane + k * stride; };
   auto out = [&](int r) { return plane + r * stride + half; };
   auto copy_row = [&](int r, int k) {
-    if (r < height)
-      for (int i = 0; i < half; ++i) out(r)[i] = in(k)[i];
+    if (r < height) CopyRow(in(k), out(r), half);
   };
   copy_row(0, 0);
   copy_row(1, 1);
   const int groups = height > 4 ? (height - 1) / 4 : 0;
   for (int m = 0; m < groups; ++m) {
-    const uint8_t* t0 = in(2 * m);
-    const uint8_t* b0 = in(2 * m + 1);
-    const uint8_t* t1 = in(2 * m + 2);
-    const uint8_t* b1 = in(2 * m + 3);
-    uint8_t* o2 = out(4 * m + 2);
-    uint8_t* o3 = out(4 * m + 3);
-    uint8_t* o4 = out(4 * m + 4);
-    uint8_t* o5 = out(4 * m + 5);
-    for (int i = 0; i < half; ++i) {
-      o2[i] = static_cast<uint8_t>((5 * t0[i] + 3 * t1[i] + 4) >> 3);
-      o3[i] = static_cast<uint8_t>((7 * b0[i] + b1[i] + 4) >> 3);
-      o4[i] = static_cast<uint8_t>((t0[i] + 7 * t1[i] + 4) >> 3);
-      o5[i] = static_cast<uint8_t>((3 * b0[i] + 5 * b1[i] + 4) >> 3);
-    }
+    MixRows<5, 3, 3>(in(2 * m), in(2 * m + 2), out(4 * m + 2), half);
+    MixRows<7, 1, 3>(in(2 * m + 1), in(2 * m + 3), out(4 * m + 3), half);
+    MixRows<1, 7, 3>(in(2 * m), in(2 * m + 2), out(4 * m + 4), half);
+    MixRows<3, 5, 3>(in(2 * m + 1), in(2 * m + 3), out(4 * m + 5), half);
   }
   // The last two output rows repeat the next two input rows.
   copy_row(4 * groups + 2, 2 * groups);
