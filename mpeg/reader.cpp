@@ -266,12 +266,12 @@ uint32_t read_bits(Reader& r, uint32_t& pos, int n, uint32_t& advanced, bool loo
 
 }  // namespace
 
-uint32_t get_bits(Reader& r, uint32_t& pos, int n) {
+uint32_t get_bits_refilling(Reader& r, uint32_t& pos, int n) {
   uint32_t advanced;
   return read_bits(r, pos, n, advanced, false);
 }
 
-uint32_t show_bits(Reader& r, uint32_t& pos, int n) {
+uint32_t show_bits_refilling(Reader& r, uint32_t& pos, int n) {
   uint32_t bits_left = r.bits_left;
   uint32_t advanced;
   uint32_t value = read_bits(r, pos, n, advanced, true);
