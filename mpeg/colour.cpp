@@ -188,9 +188,23 @@ __m128i ToBytes(__m128i low, __m128i high) {
   return _mm_packus_epi16(words, words);
 }
 
-// Eight pixels at a time while a four-byte store per pixel stays inside the
-// row (each store's fourth byte is the next pixel's, written after it);
-// returns the first pixel left for the plain loop.
+// Four pixels held as B G R 0 in each 32-bit lane, packed into the low
+// twelve bytes.
+__m128i PackFourPixels(__m128i bgr0) {
+  // In each 64-bit lane: the first pixel, and the second moved down a byte.
+  const __m128i first_pixel = _mm_set_epi32(0, 0x00FFFFFF, 0, 0x00FFFFFF);
+  const __m128i second_pixel = _mm_set_epi32(0xFFFF, static_cast<int32_t>(0xFF000000), 0xFFFF,
+                                             static_cast<int32_t>(0xFF000000));
+  const __m128i pairs = _mm_or_si128(_mm_and_si128(bgr0, first_pixel),
+                                     _mm_and_si128(_mm_srli_epi64(bgr0, 8), second_pixel));
+  // Bytes 0..5 stay; bytes 8..13 move down to 6..11.
+  const __m128i low_six = _mm_set_epi32(0, 0, 0xFFFF, -1);
+  const __m128i next_six = _mm_set_epi32(0, -1, static_cast<int32_t>(0xFFFF0000), 0);
+  return _mm_or_si128(_mm_and_si128(pairs, low_six), _mm_and_si128(_mm_srli_si128(pairs, 2), next_six));
+}
+
+// Eight pixels at a time into exactly their 24 bytes; returns the first
+// pixel left for the plain loop.
 int32_t ConvertRowSse2(const RowConversion& c, const uint8_t* luma, const uint8_t* cb,
                        const uint8_t* cr, uint8_t* out, int32_t width) {
   const Split blue = SplitPair(c.gain, c.cb_blue);     // (l, u)
@@ -201,7 +215,7 @@ int32_t ConvertRowSse2(const RowConversion& c, const uint8_t* luma, const uint8_
   const __m128i luma_offset = _mm_set1_epi16(static_cast<int16_t>(c.offset));
   const __m128i chroma_offset = _mm_set1_epi16(128);
   int32_t j = 0;
-  for (; j + 8 < width; j += 8) {
+  for (; j + 8 <= width; j += 8) {
     __m128i u8, v8;
     if (c.chroma_shift) {
       int32_t u4, v4;
@@ -228,17 +242,11 @@ int32_t ConvertRowSse2(const RowConversion& c, const uint8_t* luma, const uint8_
                               _mm_add_epi32(Products(lu1, green), Products(v1, green_v)));
     const __m128i bg = _mm_unpacklo_epi8(b, g);
     const __m128i r0 = _mm_unpacklo_epi8(r, zero);
-    __m128i bgr[2] = {_mm_unpacklo_epi16(bg, r0), _mm_unpackhi_epi16(bg, r0)};
+    const __m128i first = PackFourPixels(_mm_unpacklo_epi16(bg, r0));
+    const __m128i second = PackFourPixels(_mm_unpackhi_epi16(bg, r0));
     uint8_t* o = out + 3 * j;
-    for (int half = 0; half < 2; ++half) {
-      __m128i q = bgr[half];
-      for (int k = 0; k < 4; ++k) {
-        const int32_t pixel = _mm_cvtsi128_si32(q);
-        memcpy(o, &pixel, 4);
-        o += 3;
-        q = _mm_srli_si128(q, 4);
-      }
-    }
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(o), _mm_or_si128(first, _mm_slli_si128(second, 12)));
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(o + 16), _mm_srli_si128(second, 4));
   }
   return j;
 }
