@@ -144,22 +144,29 @@ int Coefficients(Reader& r, uint32_t& pos, SliceState& s, int table_one, bool fi
   const uint8_t* scan = kScan[mpeg1 ? 0 : s.alternate_scan != 0];
   int16_t* F = s.coefficients;
   for (bool first = first_code;; first = false) {
-    const uint32_t next = Peek(r, pos, 16);
+    // The code and, for most codes, its sign bit in one look.
+    const uint32_t next = Peek(r, pos, 24);
     if (Failed(pos)) return 1;
-    const DctCode code = first ? vlc_dct_first_coefficient(next) : vlc_dct_coefficient(table_one, next);
+    const DctCode code = first ? vlc_dct_first_coefficient(next >> 8)
+                               : vlc_dct_coefficient(table_one, next >> 8);
     if (!code.length) return 1;
-    get_bits(r, pos, code.length);
-    if (code.run == DCT_END_OF_BLOCK) return 1;
     int run, level;
+    if (code.run == DCT_END_OF_BLOCK) {
+      get_bits(r, pos, code.length);
+      return 1;
+    }
     if (code.run == DCT_ESCAPE) {
+      get_bits(r, pos, code.length);
       const DctEscape escape = vlc_dct_escape(Peek(r, pos, mpeg1 ? 22 : 18) << (mpeg1 ? 0 : 4), mpeg1);
       if (Failed(pos) || escape.level == 0 || (!mpeg1 && escape.level == -2048)) return 1;
       get_bits(r, pos, escape.length);
       run = escape.run;
       level = escape.level;
     } else {
+      get_bits(r, pos, code.length + 1);
+      if (Failed(pos)) return 1;
       run = code.run;
-      level = get_bits(r, pos, 1) & 1 ? -code.level : code.level;
+      level = (next >> (23 - code.length)) & 1 ? -code.level : code.level;
     }
     index += run + 1;
     if (index > 63) return 0;

@@ -5,8 +5,10 @@ namespace {
 
 // One definition of the sample rule; the compiler makes the sixteen
 // specialised loops (width x half_x x half_y x copy/average) from it.
+// Source and destination never share a byte (a field predicted from the
+// other field of its own frame reads the other rows), hence __restrict.
 template <int Width, int HalfX, int HalfY, int Copy>
-void PredictRows(const uint8_t* source, uint8_t* destination, ptrdiff_t source_stride,
+void PredictRows(const uint8_t* __restrict source, uint8_t* __restrict destination, ptrdiff_t source_stride,
                  ptrdiff_t destination_stride, int rows) {
   for (int row = 0; row < rows; ++row) {
     const uint8_t* p = source;

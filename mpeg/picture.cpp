@@ -3,16 +3,62 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 #include <new>
 
 #include "mpeg/limits.h"
+
+namespace {
+
+// Storage of released pictures, kept for the next picture of the same size:
+// the decoder takes a new picture for every coded one, and fresh megabytes
+// from the system cost a page fault on every page they touch.
+const int kPoolSize = 4;
+std::mutex g_pool_lock;
+uint8_t* g_pool[kPoolSize];
+size_t g_pool_bytes[kPoolSize];
+int g_pool_count = 0;
+
+uint8_t* TakeStorage(size_t bytes) {
+  {
+    std::lock_guard<std::mutex> hold(g_pool_lock);
+    for (int i = 0; i < g_pool_count; ++i) {
+      if (g_pool_bytes[i] != bytes) continue;
+      uint8_t* storage = g_pool[i];
+      --g_pool_count;
+      g_pool[i] = g_pool[g_pool_count];
+      g_pool_bytes[i] = g_pool_bytes[g_pool_count];
+      return storage;
+    }
+  }
+  return static_cast<uint8_t*>(malloc(bytes));
+}
+
+void GiveStorage(uint8_t* storage, size_t bytes) {
+  {
+    std::lock_guard<std::mutex> hold(g_pool_lock);
+    if (g_pool_count < kPoolSize) {
+      g_pool[g_pool_count] = storage;
+      g_pool_bytes[g_pool_count] = bytes;
+      ++g_pool_count;
+      return;
+    }
+  }
+  free(storage);
+}
+
+size_t StorageBytes(int32_t width, int32_t height) {
+  return 3 * static_cast<size_t>(width) * static_cast<size_t>(height) + 16;
+}
+
+}  // namespace
 
 Picture* picture_new(int32_t width, int32_t height) {
   if (width <= 0 || height <= 0 || width > kMaxCodedSize || height > kMaxCodedSize) return nullptr;
   Picture* p = new (std::nothrow) Picture();
   if (!p) return nullptr;
   size_t plane = static_cast<size_t>(width) * static_cast<size_t>(height);
-  p->storage = static_cast<uint8_t*>(malloc(3 * plane + 16));
+  p->storage = TakeStorage(StorageBytes(width, height));
   if (!p->storage) {
     delete p;
     return nullptr;
@@ -37,8 +83,13 @@ Picture* picture_copy(const Picture* p) {
 
 void picture_release(Picture* p) {
   if (!p || --p->reference_count > 0) return;
-  free(p->storage);
+  GiveStorage(p->storage, StorageBytes(p->width, p->height));
   delete p;
+}
+
+void picture_pool_clear() {
+  std::lock_guard<std::mutex> hold(g_pool_lock);
+  while (g_pool_count > 0) free(g_pool[--g_pool_count]);
 }
 
 Picture* picture_retain(Picture* p) {

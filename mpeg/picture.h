@@ -24,5 +24,8 @@ Picture* picture_new(int32_t width, int32_t height);
 Picture* picture_copy(const Picture* p);
 // Drops one reference; frees the picture with the last one. Accepts none.
 void picture_release(Picture* p);
+// Frees the storage that released pictures leave for later ones (a few
+// pictures' worth is kept while decoding).
+void picture_pool_clear();
 // Takes one more reference and returns the picture.
 Picture* picture_retain(Picture* p);

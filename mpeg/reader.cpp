@@ -79,11 +79,13 @@ void reader_init(Reader& r, FileHandle file) {
   r.bits_left = 0;
   r.program_stream = false;
   r.stream_id = 0;
+  r.data_ended = false;
 }
 
 int64_t reader_seek(Reader& r, int64_t offset, FileSeekMethod method) {
   r.valid = 0;
   r.limit = 0;
+  r.data_ended = false;
   int64_t position = file_seek(r.file, offset, method);
   if (position < 0) return -1;
   r.buffer_offset = static_cast<uint64_t>(position);
@@ -100,6 +102,7 @@ uint32_t reader_budget(const Reader& r, uint32_t n) {
 }
 
 int reader_fill(Reader& r, uint32_t& pos, uint32_t& budget, bool audio) {
+  r.data_ended = false;
   if (r.valid == 0) pos = 0;
   else if (pos > r.valid) return 0;  // a failed position: the data has ended
 
@@ -117,8 +120,9 @@ int reader_fill(Reader& r, uint32_t& pos, uint32_t& budget, bool audio) {
 
     if (!r.program_stream) {
       r.limit = r.valid;
-      // A read that used up the budget, or found nothing new, ends the data.
-      return budget != 0 && pos != r.valid && !stalled;
+      // Only a read that found nothing new ends the data: the read that
+      // spends the budget still delivers its bytes, up to the file's last.
+      return !stalled && pos < r.valid;
     }
 
     uint32_t margin = (budget != 0 && r.valid > kReaderBufferSize - 1) ? kMoveUnit : 6;
@@ -167,6 +171,31 @@ int find_code(const Reader& r, uint32_t& pos, uint32_t last, uint32_t& code, uin
   return 1;
 }
 
+namespace {
+
+// reader_fill for a reader in the middle of its data. When no more data
+// comes, the last four bytes up to `limit` (the unread rest among them) are
+// kept at the front of the buffer with zeros after them and `data_ended`
+// set; bytes read later, should the file grow, follow them as in the file.
+int refill_keeping_tail(Reader& r, uint32_t& pos, uint32_t& budget) {
+  const uint32_t keep = min_u32(r.limit, 4);
+  if (pos > r.limit || pos + keep < r.limit) return reader_fill(r, pos, budget, false);
+  uint8_t tail[4];
+  memcpy(tail, r.buffer + r.limit - keep, keep);
+  const uint32_t offset = pos - (r.limit - keep);
+  if (reader_fill(r, pos, budget, false)) return 1;
+  const uint64_t read_end = r.buffer_offset + r.valid;
+  memcpy(r.buffer, tail, keep);
+  memset(r.buffer + keep, 0, 8);
+  r.valid = r.limit = keep;
+  r.buffer_offset = read_end - keep;
+  pos = offset;
+  r.data_ended = true;
+  return 0;
+}
+
+}  // namespace
+
 int next_start_code(Reader& r, uint32_t& pos, uint32_t budget, uint32_t& code) {
   const uint32_t wanted = code;
   const uint32_t mask = wanted ? 0xFF : 0;
@@ -177,8 +206,9 @@ int next_start_code(Reader& r, uint32_t& pos, uint32_t budget, uint32_t& code) {
       if (find_code(r, pos, r.limit - 4, found, mask)) {
         code = found;
         r.bits_left = 8;
-        if (pos < r.limit) return 1;
-        return reader_fill(r, pos, budget, false);
+        // A code that ends the data is still a code; reading on fails.
+        if (pos >= r.limit) refill_keeping_tail(r, pos, budget);
+        return 1;
       }
       pos = r.limit - 4;
     }
@@ -188,13 +218,17 @@ int next_start_code(Reader& r, uint32_t& pos, uint32_t budget, uint32_t& code) {
 
 namespace {
 
-// get_bits, also telling how many bytes `pos` moved on (for show_bits).
-uint32_t read_bits(Reader& r, uint32_t& pos, int n, uint32_t& advanced) {
+uint32_t fail_read(uint32_t& pos) {
+  pos = kReaderFailed;
+  return 0xFFFFFFFF;
+}
+
+// get_bits, also telling how many bytes `pos` moved on (for show_bits). A
+// look-ahead may read the zeros after the end of the data; a read may not.
+uint32_t read_bits(Reader& r, uint32_t& pos, int n, uint32_t& advanced, bool look_ahead) {
   advanced = 0;
-  if (pos >= kReaderBufferSize || n < 1 || n > 24) {
-    pos = kReaderFailed;
-    return 0xFFFFFFFF;
-  }
+  if (pos >= kReaderBufferSize || n < 1 || n > 24) return fail_read(pos);
+  if (r.data_ended && pos >= r.limit && r.bits_left && !look_ahead) return fail_read(pos);
   uint32_t left = r.bits_left > 8 ? 8 : r.bits_left;
   uint32_t need = static_cast<uint32_t>(n);
   uint32_t value = 0;
@@ -207,13 +241,11 @@ uint32_t read_bits(Reader& r, uint32_t& pos, int n, uint32_t& advanced) {
   if (need) {
     uint32_t bytes = (need + 7) >> 3;
     // A payload shorter than the bytes wanted needs one more packet.
-    while (pos + bytes >= r.limit) {
+    while (pos + bytes >= r.limit && !r.data_ended) {
       uint32_t budget = reader_budget(r, kRefillBudget);
-      if (!reader_fill(r, pos, budget, false)) {
-        pos = kReaderFailed;
-        return 0xFFFFFFFF;
-      }
+      if (!refill_keeping_tail(r, pos, budget)) break;
     }
+    if (pos + bytes >= r.limit && !(r.data_ended && look_ahead)) return fail_read(pos);
     for (; need >= 8; need -= 8) {
       ++pos;
       ++advanced;
@@ -234,15 +266,15 @@ uint32_t read_bits(Reader& r, uint32_t& pos, int n, uint32_t& advanced) {
 
 }  // namespace
 
-uint32_t get_bits(Reader& r, uint32_t& pos, int n) {
+uint32_t get_bits_refilling(Reader& r, uint32_t& pos, int n) {
   uint32_t advanced;
-  return read_bits(r, pos, n, advanced);
+  return read_bits(r, pos, n, advanced, false);
 }
 
-uint32_t show_bits(Reader& r, uint32_t& pos, int n) {
+uint32_t show_bits_refilling(Reader& r, uint32_t& pos, int n) {
   uint32_t bits_left = r.bits_left;
   uint32_t advanced;
-  uint32_t value = read_bits(r, pos, n, advanced);
+  uint32_t value = read_bits(r, pos, n, advanced, true);
   if (pos == kReaderFailed) return value;
   pos -= advanced;
   r.bits_left = bits_left;
@@ -258,10 +290,7 @@ uint32_t seek_token(Reader& r, uint64_t token) {
   if (reader_seek(r, static_cast<int64_t>(token >> 16), FILE_SEEK_BEGIN) < 0) return kReaderFailed;
   uint32_t pos = 0;
   uint32_t budget = reader_budget(r, kProbeBudget);
-  int ok = reader_fill(r, pos, budget, false);
-  // An elementary stream's fill reports failure when its read used up the
-  // budget, which a 32 KiB return always does; the data is there all the same.
-  if (!ok && (r.program_stream || r.limit == 0)) return kReaderFailed;
+  if (!reader_fill(r, pos, budget, false)) return kReaderFailed;
   uint32_t back = static_cast<uint32_t>(token & 0xFFFF);
   if (back > r.limit) return kReaderFailed;
   return r.limit - back;

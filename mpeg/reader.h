@@ -6,7 +6,9 @@
 // byte; `bits_left` says how many of its low bits are still unread. After a
 // start code was found, `pos` is the byte after the four code bytes and
 // `bits_left` is 8. A bit read that runs out of data returns all ones and sets
-// `pos` to kReaderFailed; the next start-code search then fails.
+// `pos` to kReaderFailed; the next start-code search then fails. At the end
+// of the data a look-ahead (show_bits) sees zero bits past the last byte, so
+// the last codes of a stream that ends without an end code still decode.
 //
 // Every operation that reads the file takes a byte budget: the most bytes it
 // may still read (see kSearchBudget and friends), so a search always ends.
@@ -43,8 +45,10 @@ struct Reader {
   uint32_t bits_left;      // 0..8 unread low bits of buffer[pos]
   bool program_stream;     // only video PES payload is delivered
   uint32_t stream_id;      // program stream: stream_id of the current packet
+  bool data_ended;         // no more data came: buffer[limit..limit + 8) are zeros
   // Slack after the data: find_code may look up to three bytes past its
-  // last index, and a failed position may be one past the end.
+  // last index, a failed position may be one past the end, and the zeros
+  // after the end of the data go there.
   uint8_t buffer[kReaderBufferSize + 16];
 };
 
@@ -61,10 +65,38 @@ int reader_fill(Reader& r, uint32_t& pos, uint32_t& budget, bool audio);
 int find_code(const Reader& r, uint32_t& pos, uint32_t last, uint32_t& code, uint32_t mask);
 // Finds the next start code equal to `code`, or any when `code` is 0.
 int next_start_code(Reader& r, uint32_t& pos, uint32_t budget, uint32_t& code);
+// The general forms of get_bits and show_bits, which refill and end the data.
+uint32_t get_bits_refilling(Reader& r, uint32_t& pos, int n);
+uint32_t show_bits_refilling(Reader& r, uint32_t& pos, int n);
+
+// The four bytes from `pos` with the bits already read shifted out, when
+// they lie inside the data and n is 1..24; the fast path of the bit reads.
+inline bool bits_at_hand(const Reader& r, uint32_t pos, int n, uint32_t& word) {
+  if (pos >= kReaderBufferSize || pos + 4 >= r.limit || n < 1 || n > 24 || r.bits_left > 8) return false;
+  const uint8_t* b = r.buffer + pos;
+  word = (static_cast<uint32_t>(b[0]) << 24 | static_cast<uint32_t>(b[1]) << 16 |
+          static_cast<uint32_t>(b[2]) << 8 | b[3])
+         << (8 - r.bits_left);
+  return true;
+}
+
 // Consumes n (1..24) bits, most significant first.
-uint32_t get_bits(Reader& r, uint32_t& pos, int n);
+inline uint32_t get_bits(Reader& r, uint32_t& pos, int n) {
+  uint32_t word;
+  if (!bits_at_hand(r, pos, n, word)) return get_bits_refilling(r, pos, n);
+  const uint32_t consumed = 8 - r.bits_left + static_cast<uint32_t>(n);  // bits of byte pos on
+  pos += (consumed - 1) >> 3;
+  r.bits_left = consumed & 7 ? 8 - (consumed & 7) : 0;
+  // A read that ends on a byte boundary leaves that byte current, used up.
+  return word >> (32 - n);
+}
+
 // The next n (1..24) bits without consuming them.
-uint32_t show_bits(Reader& r, uint32_t& pos, int n);
+inline uint32_t show_bits(Reader& r, uint32_t& pos, int n) {
+  uint32_t word;
+  if (!bits_at_hand(r, pos, n, word)) return show_bits_refilling(r, pos, n);
+  return word >> (32 - n);
+}
 // Position token for buffer index p (a start code's first byte).
 uint64_t stream_token(const Reader& r, uint32_t p);
 // Returns the stream to a token: the buffer index to continue from, or kReaderFailed.

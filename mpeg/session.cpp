@@ -8,6 +8,7 @@
 #include "mpeg/decoder_context.h"
 #include "mpeg/display.h"
 #include "mpeg/headers.h"
+#include "mpeg/picture.h"
 #include "mpeg/reader.h"
 #include "mpeg/render.h"
 
@@ -36,6 +37,7 @@ int close_session() {
     delete g_context;
     g_context = nullptr;
   }
+  picture_pool_clear();
   int ok = file_close(g_file);
   reader_init(g_reader, kNoFile);
   return ok;
@@ -48,7 +50,7 @@ bool probe_program_stream(Reader& r, bool& program_stream) {
   r.program_stream = false;
   uint32_t pos = 0;
   uint32_t budget = reader_budget(r, kProbeBudget);
-  reader_fill(r, pos, budget, false);  // an elementary fill reports the spent budget as failure
+  reader_fill(r, pos, budget, false);  // a file with no start code fails below
   uint32_t code = 0;
   pos = 0;
   if (r.valid < 4 || !find_code(r, pos, r.valid - 4, code, 0)) return false;

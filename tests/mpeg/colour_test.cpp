@@ -245,3 +245,48 @@ TEST(UpsampleChroma, LeavesOtherFormatsAlone) {
 }
 
 }  // namespace
+
+namespace {
+
+// Every luma and chroma value with each distinct matrix, through whichever
+// row loop the build uses, against the formula worked out directly.
+TEST(ConvertToBgr, EverySampleTripleGivesTheFormulasBytes) {
+  const int width = 264, stride = 272, rows = 256;  // one Cb value per row, Cr along a row block
+  for (int matrix : {0, 1, 4, 7}) {
+    SCOPED_TRACE("matrix " + std::to_string(matrix));
+    ColourSequence s = Mpeg2Sequence(width, rows, 4);
+    s.stride = stride;
+    s.chroma_format = 3;
+    s.colour_description = 1;
+    s.matrix_coefficients = matrix;
+    const ColourConversion r = build_colour_conversion(s);
+    std::vector<uint8_t> y(stride * rows), cb(stride * rows), cr(stride * rows);
+    std::vector<uint8_t> pixels(r.output_stride * rows);
+    auto clamp = [](int v) { return v < 0 ? 0 : (v > 255 ? 255 : v); };
+    for (int red_chroma = 0; red_chroma < 256; ++red_chroma) {
+      for (int i = 0; i < rows; ++i)
+        for (int j = 0; j < stride; ++j) {
+          y[i * stride + j] = static_cast<uint8_t>(j * 7 + i);
+          cb[i * stride + j] = static_cast<uint8_t>(i);
+          cr[i * stride + j] = static_cast<uint8_t>(red_chroma + j);
+        }
+      convert_to_bgr(YuvPlanes{y.data(), cb.data(), cr.data(), stride, rows, 3}, r, pixels.data());
+      for (int i = 0; i < rows; ++i)
+        for (int j = 0; j < width; ++j) {
+          const int l = (y[i * stride + j] - 16) * r.luma_gain;
+          const int u = cb[i * stride + j] - 128, v = cr[i * stride + j] - 128;
+          const uint8_t* p = &pixels[i * r.output_stride + 3 * j];
+          const int want[3] = {clamp((l + u * r.cb_to_blue) >> 16),
+                               clamp((l + u * r.cb_to_green + v * r.cr_to_green) >> 16),
+                               clamp((l + v * r.cr_to_red) >> 16)};
+          for (int k = 0; k < 3; ++k)
+            if (p[k] != want[k]) {
+              FAIL() << "Y " << int{y[i * stride + j]} << " Cb " << u + 128 << " Cr " << v + 128
+                     << " byte " << k << ": " << int{p[k]} << " not " << want[k];
+            }
+        }
+    }
+  }
+}
+
+}  // namespace

@@ -14,9 +14,6 @@
 
 namespace {
 
-const size_t kLastPicturesCut = 3;
-
-
 struct Collect {
   std::vector<int64_t> indices;
   std::vector<std::vector<uint8_t>> bgr;
@@ -102,12 +99,12 @@ int first_only(void* user, int64_t index, const uint8_t*) {
   return 0;
 }
 
-// mpegframe's display index and frame for a permille of the file; false
-// when it rendered none.
-bool mpegframe_render(const std::string& path, int permille, const std::string& bmp,
+// mpegframe's display index and frame for a position (`where`: --permille N
+// or --pos BYTES); false when it rendered none.
+bool mpegframe_render(const std::string& path, const std::string& where, const std::string& bmp,
                       int64_t& index, std::vector<uint8_t>& pixels, size_t size) {
-  const std::string out = run_command(std::string(MPEGFRAME_PATH) + " '" + path + "' --permille " +
-                                      std::to_string(permille) + " --out '" + bmp + "' 2>/dev/null");
+  const std::string out = run_command(std::string(MPEGFRAME_PATH) + " '" + path + "' " + where +
+                                      " --out '" + bmp + "' 2>/dev/null");
   const size_t at = out.find("display_index ");
   if (at == std::string::npos) return false;
   index = atoll(out.c_str() + at + 14);
@@ -144,16 +141,26 @@ TEST(RenderStreams, FrameAtPermilleIsFfmpegsFrameOfItsIndex) {
                                                    : static_cast<size_t>((w + 1) / 2) * ((h + 1) / 2);
     const size_t frame_bytes = static_cast<size_t>(w) * h + 2 * chroma;
     const int row_bytes = static_cast<int>(bitmap.biSizeImage / h);
-    for (int permille : {0, 500, 1000}) {
-      SCOPED_TRACE(permille);
+    // The start, the middle, the last GOP (its header, or the packet that
+    // holds it) and the end of the file, past which no GOP begins.
+    const std::vector<size_t> gops = gop_starts(read_whole_file(path), path.find(".mpg") != std::string::npos);
+    ASSERT_FALSE(gops.empty());
+    struct Where {
+      std::string name, args;
+      bool frame;
+    } places[] = {{"0 permille", "--permille 0", true},
+                  {"500 permille", "--permille 500", true},
+                  {"last GOP", "--pos " + std::to_string(gops.back()), true},
+                  {"1000 permille", "--permille 1000", false}};
+    for (const Where& at : places) {
+      SCOPED_TRACE(at.name);
       int64_t index = -1;
       std::vector<uint8_t> ours;
       const std::string bmp = std::string(MPEG_STREAM_DIR) + "/render_test.bmp";
-      // The start always has a frame; past the last GOP there is none, and
-      // where the GOP scan refuses a GOP there is none either.
-      if (!mpegframe_render(path, permille, bmp, index, ours, bitmap.biSizeImage)) {
-        EXPECT_NE(permille, 0);
-        printf("%-40s %4d permille: no frame\n", name.c_str(), permille);
+      const bool rendered = mpegframe_render(path, at.args, bmp, index, ours, bitmap.biSizeImage);
+      EXPECT_EQ(rendered, at.frame);
+      if (!rendered) {
+        printf("%-40s %-13s no frame\n", name.c_str(), at.name.c_str());
         continue;
       }
       const size_t n = static_cast<size_t>(index - first);
@@ -162,20 +169,16 @@ TEST(RenderStreams, FrameAtPermilleIsFfmpegsFrameOfItsIndex) {
       auto reference = convert_reference(reinterpret_cast<const uint8_t*>(raw.data()) + n * frame_bytes,
                                          seq, (h + 31) & ~31, !kind.interlaced, bitmap);
       const double p = psnr(ours, reference, seq, row_bytes);
-      printf("%-40s %4d permille: display index %lld (%c) %.2f dB\n", name.c_str(), permille,
+      printf("%-40s %-13s display index %lld (%c) %.2f dB\n", name.c_str(), at.name.c_str(),
              static_cast<long long>(index), kind.type, p);
-      // The reader drops an elementary stream's last read (up to 32 KiB), so
-      // the GOP scan counts the last GOP short and numbers its I picture too
-      // low; only the last GOP of such a file is left out.
-      size_t later_i = 0;
-      for (size_t k = n + 1; k < kinds.size(); ++k) later_i += kinds[k].type == 'I';
-      const bool elementary = path.find(".m1v") != std::string::npos || path.find(".m2v") != std::string::npos;
-      if (elementary && kind.type != 'I' && later_i <= 1) {
-        printf("    (the last GOP of an elementary stream: not held to the bar)\n");
-        continue;
-      }
       EXPECT_EQ(kind.type, 'I');
       EXPECT_GE(p, 48.0);
+      if (at.name == "last GOP") {
+        size_t last_i = 0;
+        for (size_t k = 0; k < kinds.size(); ++k)
+          if (kinds[k].type == 'I') last_i = k;
+        EXPECT_EQ(n, last_i);
+      }
     }
   }
 }
@@ -221,12 +224,6 @@ TEST(DecodeStreams, EveryFrameMatchesFfmpeg) {
       auto reference = convert_reference(reinterpret_cast<const uint8_t*>(raw.data()) + n * frame_bytes,
                                          seq, height_rows, !kind.interlaced, bitmap);
       const double p = psnr(ours.bgr[k], reference, seq, row_bytes);
-      // The reader ends the data at the file's last read, which may cut the
-      // last coded pictures short; they are shown but not held to the bar.
-      if (ours.indices[k] + static_cast<int64_t>(kLastPicturesCut) > ours.indices.back()) {
-        printf("  tail frame %zu (%c) %.2f dB\n", n, kind.type, p);
-        continue;
-      }
       if (kind.type == 'I' && p < worst_i) worst_i = p;
       if (p < worst) worst = p;
       ++compared;
@@ -237,8 +234,58 @@ TEST(DecodeStreams, EveryFrameMatchesFfmpeg) {
            worst_i, worst);
     EXPECT_GE(worst_i, 48.0);
     EXPECT_GE(worst, 40.0);
-    // An elementary stream's last read (up to 32 KiB) is not decoded at all.
-    EXPECT_GE(2 * compared, ff_count);
+    // Every frame to the file's last byte, as many as ffmpeg's.
+    EXPECT_EQ(compared, ff_count);
+    EXPECT_EQ(ours.indices.size(), ff_count);
+  }
+}
+
+}  // namespace
+
+namespace {
+
+// A recording still being written ends anywhere, inside a picture or a
+// packet: everything before the cut decodes as in the whole file, and only
+// the pictures that need the cut one may differ.
+TEST(DecodeStreams, AStreamCutAnywhereDecodesAsFarAsItGoes) {
+  for (const char* name : {"mpeg2_ps.mpg", "interlaced.m2v", "mpeg1_es.m1v"}) {
+    const std::string path = stream_path(name);
+    SCOPED_TRACE(path);
+    BitmapHeader bitmap;
+    ASSERT_EQ(preview_open(path.c_str(), nullptr, &bitmap, nullptr), 1);
+    Collect whole;
+    whole.size = bitmap.biSizeImage;
+    std::vector<uint8_t> pixels(bitmap.biSizeImage);
+    ASSERT_GT(preview_decode_all(pixels.data(), collect, &whole), 0);
+    const std::vector<unsigned char> bytes = read_whole_file(path);
+    for (int percent : {35, 70, 95}) {
+      SCOPED_TRACE(percent);
+      const size_t cut = bytes.size() * percent / 100;
+      const std::string cut_path = std::string(MPEG_STREAM_DIR) + "/cut_" + name;
+      FILE* f = fopen(cut_path.c_str(), "wb");
+      ASSERT_TRUE(f);
+      fwrite(bytes.data(), 1, cut, f);
+      fclose(f);
+      ASSERT_EQ(preview_open(cut_path.c_str(), nullptr, &bitmap, nullptr), 1);
+      Collect part;
+      part.size = bitmap.biSizeImage;
+      preview_decode_all(pixels.data(), collect, &part);
+      ASSERT_GE(part.indices.size(), 4u);
+      EXPECT_LT(part.indices.size(), whole.indices.size());
+      const int64_t last = part.indices.back();
+      size_t same = 0;
+      for (size_t k = 0; k < part.indices.size(); ++k) {
+        if (part.indices[k] + 3 > last) continue;
+        const size_t n = static_cast<size_t>(part.indices[k] - whole.indices.front());
+        ASSERT_LT(n, whole.indices.size());
+        ASSERT_EQ(whole.indices[n], part.indices[k]);
+        EXPECT_TRUE(part.bgr[k] == whole.bgr[n]) << "frame " << part.indices[k];
+        ++same;
+      }
+      printf("%-24s cut at %d%%: %zu frames, %zu as in the whole file\n", name, percent,
+             part.indices.size(), same);
+    }
+    preview_close();
   }
 }
 

@@ -63,6 +63,19 @@ inline std::vector<unsigned char> read_whole_file(const std::string& path) {
   return bytes;
 }
 
+// File offsets to scan from, one per GOP header: the header itself in an
+// elementary stream, the start of the video packet holding it in a program stream.
+inline std::vector<size_t> gop_starts(const std::vector<unsigned char>& b, bool program_stream) {
+  std::vector<size_t> starts;
+  size_t packet = 0;
+  for (size_t i = 0; i + 3 < b.size(); ++i) {
+    if (b[i] != 0 || b[i + 1] != 0 || b[i + 2] != 1) continue;
+    if ((b[i + 3] & 0xF0) == 0xE0) packet = i;
+    if (b[i + 3] == 0xB8) starts.push_back(program_stream ? packet : i);
+  }
+  return starts;
+}
+
 // Every generated stream and the stored ones.
 inline std::vector<std::string> all_test_streams() {
   std::vector<std::string> names = {

@@ -128,12 +128,45 @@ TEST(Reader, TokenAtAStartCodeComesBackToIt) {
   }
 }
 
-TEST(Reader, ElementaryStreamHidesStartCodesOfTheReadThatSpendsTheBudget) {
-  Bytes es = elementary_stream(20000, {{100, 0xB3}});
-  OpenReader elementary(write_file("reader_short.m2v", es), false);
-  EXPECT_EQ(elementary.next(), -1);
-  OpenReader program(write_file("reader_short.mpg", multiplexed(es, 2028)), true);
-  EXPECT_EQ(program.next(), 0xB3);
+TEST(Reader, EveryStartCodeUpToTheEndOfTheFileIsFound) {
+  // The last read of a file spends the search budget; its codes count all
+  // the same, up to one whose four bytes end the file.
+  for (size_t size : {20000u, 32768u, 32769u, 70000u}) {
+    SCOPED_TRACE(size);
+    Bytes es = elementary_stream(size, {{100, 0xB3}, {size - 40, 0xB8}, {size - 4, 0xB7}});
+    OpenReader elementary(write_file("reader_short.m2v", es), false);
+    EXPECT_EQ(elementary.all(), (std::vector<int>{0xB3, 0xB8, 0xB7}));
+    OpenReader program(write_file("reader_short.mpg", multiplexed(es, 2028)), true);
+    EXPECT_EQ(program.all(), (std::vector<int>{0xB3, 0xB8, 0xB7}));
+  }
+}
+
+TEST(Reader, LookAheadSeesZerosAfterTheLastByteAndReadsStopThere) {
+  // A stream that ends in the middle of its codes, as slices do without an
+  // end code: the last bits are still there to peek at and to read.
+  Bytes es = {0, 0, 1, 0xB3, 0xA5, 0x5A, 0xC3};
+  struct Case {
+    const char* name;
+    Bytes file;
+    bool program_stream;
+  } cases[] = {{"elementary", es, false},
+               {"program", cat({pack_header(), pes(0xE0, es), pes(0xC0, {0xFF, 0xFD, 0x80, 0x00}),
+                                pes(0xBE, {0xFF, 0xFF})}),
+                true}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    OpenReader in(write_file("reader_tail.mpg", c.file), c.program_stream);
+    ASSERT_EQ(in.next(), 0xB3);
+    EXPECT_EQ(get_bits(in.r, in.pos, 4), 0xAu);
+    EXPECT_EQ(show_bits(in.r, in.pos, 24), 0x55AC30u);
+    EXPECT_EQ(show_bits(in.r, in.pos, 16), 0x55ACu);
+    EXPECT_EQ(get_bits(in.r, in.pos, 20), 0x55AC3u);
+    EXPECT_NE(in.pos, kReaderFailed);
+    EXPECT_EQ(show_bits(in.r, in.pos, 8), 0u);
+    EXPECT_EQ(get_bits(in.r, in.pos, 1), 0xFFFFFFFFu);
+    EXPECT_EQ(in.pos, kReaderFailed);
+    EXPECT_EQ(in.next(), -1);
+  }
 }
 
 TEST(Reader, ProbeTellsProgramFromElementaryStreams) {

@@ -118,7 +118,6 @@ TEST(SessionStreams, FilesThatAreNotWholeStreamsGiveNoSession) {
       {"program stream cut in the sequence header", cut(ps, first_code(ps, 0xB3) + 8)},
       {"program stream cut before the first picture", cut(ps, first_code(ps, 0x00))},
       {"elementary stream cut in the sequence header", cut(es, 9)},
-      {"elementary stream of one read", cut(es, 30000)},
   };
   StreamInfo info;
   BitmapHeader bitmap;
@@ -132,6 +131,21 @@ TEST(SessionStreams, FilesThatAreNotWholeStreamsGiveNoSession) {
   EXPECT_EQ(preview_open("no such file.mpg", &file, &bitmap, &info), 0);
   EXPECT_EQ(preview_open(".", &file, &bitmap, &info), 0);
   EXPECT_FALSE(preview_is_open());
+}
+
+TEST(SessionStreams, ElementaryStreamThatOneReadTakesWholeOpens) {
+  auto es = read_whole_file(stream_path("mpeg2_es_open_gop.m2v"));
+  ASSERT_GT(es.size(), 32768u);
+  for (size_t size : {size_t{30000}, size_t{32768}}) {
+    SCOPED_TRACE(size);
+    std::string path = write_file("session_short.m2v", Bytes(es.begin(), es.begin() + size));
+    StreamInfo info;
+    BitmapHeader bitmap;
+    EXPECT_EQ(preview_open(path.c_str(), nullptr, &bitmap, &info), 1);
+    EXPECT_EQ(info.width, 640u);
+    EXPECT_EQ(info.height, 360u);
+    preview_close();
+  }
 }
 
 TEST(SessionStreams, AudioValuesOutliveASessionWithoutAudio) {
