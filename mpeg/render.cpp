@@ -168,11 +168,42 @@ int RenderVisit(void* user, const DisplayRecord& record, const Picture* p) {
 
 }  // namespace
 
+namespace {
+
+// How far back from a position with no GOP after it the last GOP is looked
+// for, and how close the search comes to it.
+const int64_t kLastGopReach = int64_t(16) << 20;
+const int64_t kLastGopStep = 4096;
+
+// The last GOP before `position` when none follows it: the end of a file, or
+// of a recording still being written, shows its last frames, not nothing.
+int position_at_last_gop(Reader& r, uint32_t& pos, DecoderContext& ctx, int64_t position, int64_t& target) {
+  int64_t none = position;  // no GOP is found from here on
+  int64_t back = 65536;
+  int64_t some = -1;        // a GOP is found from here
+  for (; some < 0 && none > 0 && back <= kLastGopReach; back *= 2) {
+    int64_t from = position > back ? position - back : 0;
+    if (position_at_gop(r, pos, ctx, from, target)) some = from;
+    else none = from;
+  }
+  if (some < 0) return 0;
+  while (none - some > kLastGopStep) {
+    int64_t middle = some + (none - some) / 2;
+    if (position_at_gop(r, pos, ctx, middle, target)) some = middle;
+    else none = middle;
+  }
+  return position_at_gop(r, pos, ctx, some, target);
+}
+
+}  // namespace
+
 int render_frame(Reader& r, DecoderContext& ctx, int64_t position, uint8_t* pixels, int64_t& shown) {
   if (!pixels) return 0;
   uint32_t pos = 0;
   int64_t target;
-  if (!position_at_gop(r, pos, ctx, position, target)) return 0;
+  if (!position_at_gop(r, pos, ctx, position, target) &&
+      !position_at_last_gop(r, pos, ctx, position, target))
+    return 0;
   ctx.target_display_index = target;
   RenderTarget t = {target, build_colour_conversion(colour_sequence_of(ctx)), pixels,
                     ctx.slice_state.chroma_format, false};
