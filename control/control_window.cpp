@@ -179,9 +179,12 @@ BOOL OnInitDialog(HWND window) {
   SetupTooltips(g_controlTooltips, 14, window, g_control.tipHelp, 500);
   SetupCopyOptions(window);
   AlignMenuToggles(window);
+  // The stored write position must be in place before the worker checks the
+  // ring it belongs to; restored after, it would survive the worker's reset
+  // for a ring of another size and point past that ring's end.
+  RestoreLastInput(window);
   RaiseCommands(CMD_PRIORITY | CMD_OPEN_OUTPUT | CMD_SIZE);
   StartCopyWorker();
-  RestoreLastInput(window);
   g_control.preview =
       CreateDialogParamA(g_instance, MAKEINTRESOURCEA(IDD_PREVIEW), window, PreviewProc, 0);
   return TRUE;

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "app/app.h"
 #include "app/settings_table.h"
 #include "app/shared_state.h"
 #include "control/control_state.h"
@@ -421,6 +422,36 @@ TEST_F(ControlWindow, PositionBarMovesTheInputOffsetOnlyWhileStopped) {
   SendMessageA(window_, WM_HSCROLL, SB_LEFT, reinterpret_cast<LPARAM>(Item(IDC_POSITION_BAR)));
   EXPECT_EQ(g_inputOffset.load(), 294912u) << "no move while copying";
   g_stopped.store(1);
+}
+
+// The stored write position belongs to the ring it was written in. Here the
+// profile's ring is 2^31 bytes with a write position far past the end of the
+// 2^28-byte ring that is really on the drive: the worker's check of that ring
+// must see the stored position and drop it, so that the bar does not stand
+// full and the copy does not resume past the ring's end.
+TEST_F(ControlWindow, StoredWritePositionOfARingOfAnotherSizeIsDropped) {
+  const char ring[] = "T:\\$Ringfeed.mpg";
+  HANDLE file = CreateFileA(ring, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  ASSERT_NE(file, INVALID_HANDLE_VALUE);
+  LARGE_INTEGER length;
+  length.QuadPart = (1ll << 28) - 1;
+  bool sized = SetFilePointerEx(file, length, nullptr, FILE_BEGIN) && SetEndOfFile(file);
+  CloseHandle(file);
+  ASSERT_TRUE(sized);
+  Open(InputProfile() + "[Output]\r\nDrive=T:\r\nSize=31\r\nOffset=1500000000\r\n");
+  ResumeThread(g_workerThread);
+  const uint64_t end = (1ull << 28) - 524288;
+  bool checked = PumpUntil([&] { return g_pendingCommands.load() == 0 && g_ringEnd.load() == end; });
+  RECT filled;
+  GetWindowRect(Item(IDC_PROGRESS_FILLED), &filled);
+  EXPECT_TRUE(checked) << "the worker took the ring's own size; pending " << g_pendingCommands.load()
+                       << ", ring end " << g_ringEnd.load() << ", drive " << g_settings.Drive;
+  EXPECT_EQ(g_settings.Size, 28u);
+  EXPECT_EQ(g_outputOffset.load(), 0u);
+  EXPECT_EQ(filled.right - filled.left, 0) << "an empty bar for a ring not yet written";
+  EXPECT_TRUE(CloseControlWindow(window_));
+  window_ = nullptr;
+  DeleteFileA(ring);
 }
 
 TEST_F(ControlWindow, ProgressBarFillsWithTheRingAndTakesTheStateColour) {

@@ -8,6 +8,7 @@
 #include "control/control_state.h"
 #include "control/control_window.h"
 #include "control/progress.h"
+#include "copy/worker.h"
 #include "tests/e2e/driver.h"
 
 namespace harness {
@@ -36,6 +37,8 @@ void ResetProgramState() {
   g_ringFileLength.store(0);
   g_ringEnd.store(0);
   g_barState.store(BAR_STOPPED);
+  // The previous window's shutdown left its worker's state asking to exit.
+  g_worker = CopyWorkerState{};
   g_workerThread = nullptr;
 }
 
