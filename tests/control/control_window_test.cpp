@@ -64,6 +64,12 @@ class ControlWindow : public testing::Test {
   HWND window_ = nullptr;
 };
 
+// A pop-up menu is open (menu windows are of class "#32768").
+bool MenuOpen() {
+  HWND menu = FindWindowA("#32768", nullptr);
+  return menu && IsWindowVisible(menu);
+}
+
 TEST_F(ControlWindow, TypingIntoThePriorityFieldKeepsItClean) {
   Open();
   EXPECT_EQ(ItemText(window_, IDC_PRIORITY), "0");
@@ -345,7 +351,8 @@ TEST_F(ControlWindow, TrayMenuShowsTheStartStopText) {
                                shown = text;
                                playState = GetMenuState(g_control.trayMenu, IDM_PLAY, MF_BYCOMMAND);
                                EndMenu();
-                             });
+                             },
+                             MenuOpen);
   EXPECT_TRUE(ran);
   EXPECT_EQ(shown, "停止(&S)");
   EXPECT_TRUE(playState & MF_GRAYED) << "play is greyed like its disabled button";
@@ -360,6 +367,10 @@ TEST_F(ControlWindow, AboutBoxShowsTheVersion) {
                                if (about == window_) about = FindWindowA(nullptr, "バージョン情報");
                                version = ItemText(about, IDC_ABOUT_VERSION);
                                SendMessageA(about, WM_COMMAND, IDOK, 0);
+                             },
+                             [&] {
+                               HWND about = FindWindowA(nullptr, "バージョン情報");
+                               return GetLastActivePopup(window_) != window_ || (about && IsWindowVisible(about));
                              });
   EXPECT_TRUE(ran);
   EXPECT_EQ(version, "Ringfeed Ver 2.01");
@@ -393,6 +404,11 @@ TEST_F(ControlWindow, BrowseTakesTheChosenFileAsTheNewInput) {
                                if (!name) name = GetDlgItem(dialog, 1152);
                                SetWindowTextA(name, input.c_str());
                                PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+                             },
+                             [&] {
+                               HWND dialog = GetLastActivePopup(window_);
+                               return dialog != window_ && IsWindowVisible(dialog) &&
+                                      (GetDlgItem(dialog, 1148) || GetDlgItem(dialog, 1152));
                              });
   EXPECT_TRUE(ran);
   EXPECT_EQ(title, "Ringfeed / ビデオファイル選択");
@@ -614,10 +630,11 @@ TEST_F(ControlWindow, RightClickOpensTheWindowMenu) {
   bool ran = DuringModalLoop(
       [&] { SendMessageA(window_, WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(100, 30)); },
       [&] {
-        visible = FindWindowA("#32768", nullptr) != nullptr;
+        visible = MenuOpen();
         if (!ScreenshotFolder().empty()) SaveScreen(ScreenshotFolder() + "\\menu.bmp");
         EndMenu();
-      });
+      },
+      MenuOpen);
   EXPECT_TRUE(ran);
   EXPECT_TRUE(visible) << "the pop-up menu window was open";
 }
