@@ -130,8 +130,11 @@ void AlignMenuToggles(HWND window) {
   if (g_settings.Clear) SendMessageA(window, WM_COMMAND, IDM_CLEAR, 0);
 }
 
-// The last input is restored only while its file still exists.
-void RestoreLastInput(HWND window) {
+// The last input and its positions, restored only while its file still
+// exists. The write position must be in place before the Copy worker first
+// checks the ring it belongs to: restored later, it would undo the worker's
+// reset for a ring of another size and point past that ring's end.
+void RestoreLastPositions() {
   ReadSetting(SET_FOLDERLIST);
   ReadSetting(SET_FOLDER);
   ReadSetting(SET_FILE);
@@ -139,6 +142,16 @@ void RestoreLastInput(HWND window) {
     g_settings.File[0] = '\0';
     return;
   }
+  ReadSetting(SET_OFFSETLO);
+  ReadSetting(SET_OFFSETHI);
+  g_inputOffset.store((static_cast<uint64_t>(g_settings.OffsetHi) << 32) | g_settings.OffsetLo);
+  g_outputOffset.store(0);
+  ReadSetting(SET_OFFSET);
+  g_outputOffset.store(g_settings.Offset);
+}
+
+void ShowLastInput(HWND window) {
+  if (!g_settings.File[0]) return;
   HANDLE file = CreateFileA(g_settings.File, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                             nullptr, OPEN_EXISTING, 0, nullptr);
   if (file != INVALID_HANDLE_VALUE) {
@@ -150,12 +163,6 @@ void RestoreLastInput(HWND window) {
     CloseHandle(file);
   }
   SetDlgItemTextA(window, IDC_INPUT_PATH, g_settings.File);
-  ReadSetting(SET_OFFSETLO);
-  ReadSetting(SET_OFFSETHI);
-  g_inputOffset.store((static_cast<uint64_t>(g_settings.OffsetHi) << 32) | g_settings.OffsetLo);
-  g_outputOffset.store(0);
-  ReadSetting(SET_OFFSET);
-  g_outputOffset.store(g_settings.Offset);
   UpdateProgressText();
   UpdateProgressBar(g_outputOffset.load());
 }
@@ -179,9 +186,10 @@ BOOL OnInitDialog(HWND window) {
   SetupTooltips(g_controlTooltips, 14, window, g_control.tipHelp, 500);
   SetupCopyOptions(window);
   AlignMenuToggles(window);
+  RestoreLastPositions();
   RaiseCommands(CMD_PRIORITY | CMD_OPEN_OUTPUT | CMD_SIZE);
   StartCopyWorker();
-  RestoreLastInput(window);
+  ShowLastInput(window);
   g_control.preview =
       CreateDialogParamA(g_instance, MAKEINTRESOURCEA(IDD_PREVIEW), window, PreviewProc, 0);
   return TRUE;

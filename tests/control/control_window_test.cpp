@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "app/app.h"
 #include "app/settings_table.h"
 #include "app/shared_state.h"
 #include "control/control_state.h"
@@ -62,6 +63,12 @@ class ControlWindow : public testing::Test {
 
   HWND window_ = nullptr;
 };
+
+// A pop-up menu is open (menu windows are of class "#32768").
+bool MenuOpen() {
+  HWND menu = FindWindowA("#32768", nullptr);
+  return menu && IsWindowVisible(menu);
+}
 
 TEST_F(ControlWindow, TypingIntoThePriorityFieldKeepsItClean) {
   Open();
@@ -344,7 +351,8 @@ TEST_F(ControlWindow, TrayMenuShowsTheStartStopText) {
                                shown = text;
                                playState = GetMenuState(g_control.trayMenu, IDM_PLAY, MF_BYCOMMAND);
                                EndMenu();
-                             });
+                             },
+                             MenuOpen);
   EXPECT_TRUE(ran);
   EXPECT_EQ(shown, "停止(&S)");
   EXPECT_TRUE(playState & MF_GRAYED) << "play is greyed like its disabled button";
@@ -359,6 +367,10 @@ TEST_F(ControlWindow, AboutBoxShowsTheVersion) {
                                if (about == window_) about = FindWindowA(nullptr, "バージョン情報");
                                version = ItemText(about, IDC_ABOUT_VERSION);
                                SendMessageA(about, WM_COMMAND, IDOK, 0);
+                             },
+                             [&] {
+                               HWND about = FindWindowA(nullptr, "バージョン情報");
+                               return GetLastActivePopup(window_) != window_ || (about && IsWindowVisible(about));
                              });
   EXPECT_TRUE(ran);
   EXPECT_EQ(version, "Ringfeed Ver 2.01");
@@ -392,6 +404,11 @@ TEST_F(ControlWindow, BrowseTakesTheChosenFileAsTheNewInput) {
                                if (!name) name = GetDlgItem(dialog, 1152);
                                SetWindowTextA(name, input.c_str());
                                PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+                             },
+                             [&] {
+                               HWND dialog = GetLastActivePopup(window_);
+                               return dialog != window_ && IsWindowVisible(dialog) &&
+                                      (GetDlgItem(dialog, 1148) || GetDlgItem(dialog, 1152));
                              });
   EXPECT_TRUE(ran);
   EXPECT_EQ(title, "Ringfeed / ビデオファイル選択");
@@ -421,6 +438,36 @@ TEST_F(ControlWindow, PositionBarMovesTheInputOffsetOnlyWhileStopped) {
   SendMessageA(window_, WM_HSCROLL, SB_LEFT, reinterpret_cast<LPARAM>(Item(IDC_POSITION_BAR)));
   EXPECT_EQ(g_inputOffset.load(), 294912u) << "no move while copying";
   g_stopped.store(1);
+}
+
+// The stored write position belongs to the ring it was written in. Here the
+// profile's ring is 2^31 bytes with a write position far past the end of the
+// 2^28-byte ring that is really on the drive: the worker's check of that ring
+// must see the stored position and drop it, so that the bar does not stand
+// full and the copy does not resume past the ring's end.
+TEST_F(ControlWindow, StoredWritePositionOfARingOfAnotherSizeIsDropped) {
+  const char ring[] = "T:\\$Ringfeed.mpg";
+  HANDLE file = CreateFileA(ring, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  ASSERT_NE(file, INVALID_HANDLE_VALUE);
+  LARGE_INTEGER length;
+  length.QuadPart = (1ll << 28) - 1;
+  bool sized = SetFilePointerEx(file, length, nullptr, FILE_BEGIN) && SetEndOfFile(file);
+  CloseHandle(file);
+  ASSERT_TRUE(sized);
+  Open(InputProfile() + "[Output]\r\nDrive=T:\r\nSize=31\r\nOffset=1500000000\r\n");
+  ResumeThread(g_workerThread);
+  const uint64_t end = (1ull << 28) - 524288;
+  bool checked = PumpUntil([&] { return g_pendingCommands.load() == 0 && g_ringEnd.load() == end; });
+  RECT filled;
+  GetWindowRect(Item(IDC_PROGRESS_FILLED), &filled);
+  EXPECT_TRUE(checked) << "the worker took the ring's own size; pending " << g_pendingCommands.load()
+                       << ", ring end " << g_ringEnd.load() << ", drive " << g_settings.Drive;
+  EXPECT_EQ(g_settings.Size, 28u);
+  EXPECT_EQ(g_outputOffset.load(), 0u);
+  EXPECT_EQ(filled.right - filled.left, 0) << "an empty bar for a ring not yet written";
+  EXPECT_TRUE(CloseControlWindow(window_));
+  window_ = nullptr;
+  DeleteFileA(ring);
 }
 
 TEST_F(ControlWindow, ProgressBarFillsWithTheRingAndTakesTheStateColour) {
@@ -583,10 +630,11 @@ TEST_F(ControlWindow, RightClickOpensTheWindowMenu) {
   bool ran = DuringModalLoop(
       [&] { SendMessageA(window_, WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(100, 30)); },
       [&] {
-        visible = FindWindowA("#32768", nullptr) != nullptr;
+        visible = MenuOpen();
         if (!ScreenshotFolder().empty()) SaveScreen(ScreenshotFolder() + "\\menu.bmp");
         EndMenu();
-      });
+      },
+      MenuOpen);
   EXPECT_TRUE(ran);
   EXPECT_TRUE(visible) << "the pop-up menu window was open";
 }

@@ -8,6 +8,7 @@
 #include "control/control_state.h"
 #include "control/control_window.h"
 #include "control/progress.h"
+#include "copy/worker.h"
 #include "tests/e2e/driver.h"
 
 namespace harness {
@@ -36,14 +37,19 @@ void ResetProgramState() {
   g_ringFileLength.store(0);
   g_ringEnd.store(0);
   g_barState.store(BAR_STOPPED);
+  // The previous window's shutdown left its worker's state asking to exit.
+  g_worker = CopyWorkerState{};
   g_workerThread = nullptr;
 }
 
-VOID CALLBACK RunInside(HWND, UINT, UINT_PTR, DWORD);
 std::function<void()>* g_inside = nullptr;
+const std::function<bool()>* g_ready = nullptr;
+DWORD g_modalStart = 0;
 bool g_insideRan = false;
+const DWORD kModalReadyMs = 10000;
 
 VOID CALLBACK RunInside(HWND, UINT, UINT_PTR timer, DWORD) {
+  if (g_inside && !(*g_ready)() && GetTickCount() - g_modalStart < kModalReadyMs) return;
   KillTimer(nullptr, timer);
   if (!g_inside) return;
   g_insideRan = true;
@@ -120,11 +126,14 @@ std::string Text(HWND window) {
 
 std::string ItemText(HWND dialog, int id) { return Text(GetDlgItem(dialog, id)); }
 
-bool DuringModalLoop(const std::function<void()>& open, const std::function<void()>& inside) {
+bool DuringModalLoop(const std::function<void()>& open, const std::function<void()>& inside,
+                     const std::function<bool()>& ready) {
   std::function<void()> job = inside;
   g_inside = &job;
+  g_ready = &ready;
+  g_modalStart = GetTickCount();
   g_insideRan = false;
-  SetTimer(nullptr, 0, 300, RunInside);
+  SetTimer(nullptr, 0, 50, RunInside);
   open();
   g_inside = nullptr;
   return g_insideRan;

@@ -32,8 +32,11 @@ std::string Text(HWND window);
 std::string ItemText(HWND dialog, int id);
 
 // Runs `inside` from a timer while a modal loop (menu or dialog) started by
-// `open` runs; `inside` must end that loop. False when it never ran.
-bool DuringModalLoop(const std::function<void()>& open, const std::function<void()>& inside);
+// `open` runs, as soon as `ready` holds there (after 10 s regardless, so that
+// a test fails instead of hanging); `inside` must end that loop. False when
+// it never ran.
+bool DuringModalLoop(const std::function<void()>& open, const std::function<void()>& inside,
+                     const std::function<bool()>& ready);
 
 // Saves the screen as a 24-bit BMP (for the documentation screenshots).
 bool SaveScreen(const std::string& path);

@@ -56,12 +56,24 @@ namespace {
 char g_caughtText[1024];
 volatile LONG g_boxesSeen = 0;
 
+// A box of this process only: window tests in other processes show boxes of
+// the same title at the same time, and closing theirs would fail them.
+HWND OwnMessageBox() {
+  HWND box = nullptr;
+  while ((box = FindWindowExA(nullptr, box, "#32770", "Ringfeed")) != nullptr) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(box, &pid);
+    if (pid == GetCurrentProcessId()) return box;
+  }
+  return nullptr;
+}
+
 // Any message box of the worker is read and closed, so that an unexpected
 // failure fails its test instead of hanging it.
 DWORD WINAPI WatchMessageBoxes(void*) {
   HWND handled = nullptr;
   for (;;) {
-    HWND box = FindWindowA("#32770", "Ringfeed");
+    HWND box = OwnMessageBox();
     if (box && box != handled) {
       GetDlgItemTextA(box, 0xFFFF, g_caughtText, sizeof g_caughtText);
       InterlockedIncrement(&g_boxesSeen);

@@ -68,6 +68,11 @@ class User {
     std::lock_guard<std::mutex> lock(mutex_);
     return messages_;
   }
+  // The messages once `count` were seen, or those seen within 30 s.
+  std::vector<std::string> MessagesOnce(size_t count) {
+    WaitUntil([&] { return Messages().size() >= count; }, 30000);
+    return Messages();
+  }
 
  private:
   static DWORD WINAPI Run(void* self) {
@@ -75,16 +80,19 @@ class User {
     return 0;
   }
 
+  // Only this process's windows: window tests in other processes show boxes
+  // titled "Ringfeed" too, and must neither be closed nor be counted here.
   void Loop() {
+    const DWORD self = GetCurrentProcessId();
     HWND handled = nullptr;
     while (!stop_) {
-      HWND chooser = FindWindowA(nullptr, kChooserTitle);
+      HWND chooser = e2e::FindProcessWindow(self, kChooserTitle);
       if (chooser && chooser != handled && IsWindowVisible(chooser)) {
         handled = chooser;
         ++choosers_;
         Answer(chooser);
       }
-      HWND box = FindWindowA("#32770", PROGRAM_TITLE);
+      HWND box = e2e::MessageBoxOf(self, nullptr);
       ChildSearch search = {"", nullptr};
       if (box && box != handled) EnumChildWindows(box, CollectChild, reinterpret_cast<LPARAM>(&search));
       // A box may be found before its texts are in place.
@@ -290,7 +298,7 @@ TEST_F(PlayerLaunch, OpenDialogThatNeverComesIsReported) {
     User user("");
     OpenOutputInPlayer();
     EXPECT_EQ(user.Choosers(), 0);
-    std::vector<std::string> messages = user.Messages();
+    std::vector<std::string> messages = user.MessagesOnce(1);
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_EQ(messages[0], "Vantrel のファイルオープンダイアログが開けません!");
   }
@@ -305,7 +313,7 @@ TEST_F(PlayerLaunch, PlayerWindowThatNeverComesIsReported) {
   User user("");
   OpenOutputInPlayer();
   EXPECT_EQ(user.Choosers(), 0);
-  std::vector<std::string> messages = user.Messages();
+  std::vector<std::string> messages = user.MessagesOnce(1);
   ASSERT_EQ(messages.size(), 1u);
   EXPECT_EQ(messages[0], "Vantrel のウインドウが開けません!");
 }

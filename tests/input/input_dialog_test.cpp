@@ -9,9 +9,11 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdlib>
 #include <functional>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "app/app.h"
 #include "app/settings_table.h"
@@ -471,7 +473,9 @@ TEST_F(InputDialogTest, DetailsViewAndColumnWidthsComeBack) {
   EXPECT_EQ(widths[1], 90);
   EXPECT_EQ(widths[2], 130);
   EXPECT_EQ(widths[3], 150);
-  EXPECT_EQ(harness::ProfileValue("Window", "Ofn").substr(0, 2), "1,");
+  // The saved style keeps the alignment bits the list has; its view is details.
+  std::string saved = harness::ProfileValue("Window", "Ofn");
+  EXPECT_EQ(atol(saved.c_str()) & LVS_TYPEMASK, LVS_REPORT) << saved;
 }
 
 }  // namespace
@@ -503,6 +507,109 @@ TEST(ControlWindowPreview, ShowsTheFrameAboveTheWindowAndHidesOnMouseMove) {
   EXPECT_EQ(client.bottom, 240);
   EXPECT_EQ(frame.bottom, control.top);  // just above the Control window
   EXPECT_TRUE(picture);
+  EXPECT_TRUE(hidden);
+}
+
+// The copy position bar's scroll message, as the bar sends it while its
+// thumb is dragged.
+void Scroll(HWND window, int code, int position) {
+  SendMessageA(window, WM_HSCROLL, MAKEWPARAM(code, position),
+               reinterpret_cast<LPARAM>(GetDlgItem(window, IDC_POSITION_BAR)));
+}
+
+// The preview with the bar at 500 permille of the 720 x 480 stream, above
+// the Control window; null when it did not appear.
+HWND OpenPreview(HWND* window) {
+  g_stopped.store(1);
+  *window = harness::OpenControlWindow(std::string("[Window]\r\nX=200\r\nY=500\r\n[Input]\r\nFile=") +
+                                       kProgramStream + "\r\n");
+  if (!*window) return nullptr;
+  Scroll(*window, SB_THUMBTRACK, 500);
+  HWND preview = g_control.preview;
+  if (!harness::PumpUntil([&] { return IsWindowVisible(preview) != 0; })) return nullptr;
+  // Whatever painting the showing asked for is done before a test paints.
+  UpdateWindow(preview);
+  harness::PumpUntil([] { return true; }, 0);
+  return preview;
+}
+
+// Whether every sample of the client area has `colour` (CLR_INVALID: the
+// colour of the first sample). Read through the window's own DC, which holds
+// what was drawn the moment it was drawn (the screen follows later).
+bool AllOfColour(HWND window, COLORREF colour) {
+  RECT r;
+  GetClientRect(window, &r);
+  HDC dc = GetDC(window);
+  int same = 0;
+  for (int i = 1; i < 8; ++i) {
+    for (int j = 1; j < 8; ++j) {
+      COLORREF sample = GetPixel(dc, r.right * i / 8, r.bottom * j / 8);
+      if (colour == CLR_INVALID) colour = sample;
+      same += sample == colour;
+    }
+  }
+  ReleaseDC(window, dc);
+  return same == 49 && colour != CLR_INVALID;
+}
+
+void FillWith(HWND window, COLORREF colour) {
+  RECT r;
+  GetClientRect(window, &r);
+  HDC dc = GetDC(window);
+  HBRUSH brush = CreateSolidBrush(colour);
+  FillRect(dc, &r, brush);
+  DeleteObject(brush);
+  ReleaseDC(window, dc);
+}
+
+TEST(ControlWindowPreview, DraggingOverTheSamePermilleTwiceDrawsOnce) {
+  HWND window = nullptr;
+  HWND preview = OpenPreview(&window);
+  ASSERT_NE(preview, nullptr);
+  // Before each step the client area is painted a colour no frame has; a
+  // step that draws a frame leaves it no longer of one colour.
+  const COLORREF mark = RGB(255, 0, 255);
+  struct Step {
+    const char* what;
+    int code, position;
+    bool hideFirst, draws;
+  } steps[] = {
+      {"the same thumb position again", SB_THUMBTRACK, 500, false, false},
+      {"the thumb released where it was", SB_THUMBPOSITION, 500, false, false},
+      {"the end of the drag", SB_ENDSCROLL, 0, false, false},
+      {"a new permille", SB_THUMBTRACK, 501, false, true},
+      {"that permille twice", SB_THUMBTRACK, 501, false, false},
+      {"that permille after the preview was hidden", SB_THUMBTRACK, 501, true, true},
+  };
+  std::vector<std::string> wrong;
+  for (const Step& step : steps) {
+    FillWith(preview, mark);
+    bool filled = AllOfColour(preview, mark);
+    if (step.hideFirst) SendMessageA(window, WM_MOUSEMOVE, 0, 0);
+    Scroll(window, step.code, step.position);
+    bool drawn = !AllOfColour(preview, CLR_INVALID);
+    if (!filled || drawn != step.draws) wrong.push_back(std::string(step.what) + (drawn ? ": drawn" : ": not drawn"));
+  }
+  EXPECT_TRUE(harness::CloseControlWindow(window));
+  EXPECT_TRUE(wrong.empty()) << testing::PrintToString(wrong);
+}
+
+TEST(ControlWindowPreview, HidesWhenTheControlWindowIsDeactivated) {
+  HWND window = nullptr;
+  HWND preview = OpenPreview(&window);
+  ASSERT_NE(preview, nullptr);
+  SetForegroundWindow(window);
+  bool active = harness::PumpUntil([&] { return GetActiveWindow() == window; }, 5000);
+  bool stillShown = IsWindowVisible(preview) != 0;
+  // The user clicks another window of the desktop.
+  HWND other = CreateWindowExA(0, "STATIC", "other", WS_POPUP | WS_VISIBLE, 0, 0, 80, 40, nullptr, nullptr,
+                               GetModuleHandleA(nullptr), nullptr);
+  SetForegroundWindow(other);
+  bool hidden = harness::PumpUntil([&] { return !IsWindowVisible(preview); }, 5000);
+  DestroyWindow(other);
+  EXPECT_TRUE(harness::CloseControlWindow(window));
+  EXPECT_TRUE(active);
+  EXPECT_TRUE(stillShown) << "activating the Control window itself keeps the preview";
   EXPECT_TRUE(hidden);
 }
 
