@@ -75,6 +75,18 @@ bool Append(const std::string& path, const std::string& bytes) {
   return ok;
 }
 
+// Zeros over the start of an existing ring, so that what an earlier run left
+// there is never taken for this run's copy.
+void BlankRingStart(size_t count) {
+  HANDLE file = CreateFileA(kRing, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                            nullptr);
+  if (file == INVALID_HANDLE_VALUE) return;
+  std::string zeros(count, '\0');
+  DWORD done = 0;
+  WriteFile(file, zeros.data(), DWORD(count), &done, nullptr);
+  CloseHandle(file);
+}
+
 uint64_t SavedOutputOffset(RingfeedRun& run) {
   return std::strtoull(ProfileValue(run.ProfilePath(), "Output", "Offset").c_str(), nullptr, 10);
 }
@@ -117,6 +129,7 @@ TEST(CopyFaultE2e, ARecordingDeletedWhileCopiedGoesOnceTheCopyStopsAndResumingNa
   const size_t piece = 65536;
   size_t recorded = 1 << 20;
   ASSERT_TRUE(WriteFileText(input, recording.substr(0, recorded)));
+  BlankRingStart(recording.size());
   RingfeedRun run(folder);
   ASSERT_TRUE(WriteFileText(run.ProfilePath(), "[Output]\r\nDrive=T:\r\nSize=28\r\nWait=No\r\nHead=Yes\r\nClear=Yes\r\n"
                                                "[Input]\r\nFile=" + input + "\r\nSerial=No\r\n"));
