@@ -1,8 +1,8 @@
 // ringfeed_demo FOLDER SHOTS: the typical use played through for a viewer
 // without a display. Starts the stand-in Player and Ringfeed (already copied
 // into FOLDER with its profile), presses Start, plays the ring in the Player,
-// shows the preview of the position bar and the Input dialog, and saves a
-// screenshot of each step as SHOTS\NN-name.bmp.
+// shows the preview of the position bar and the Input dialog, and has a
+// screenshot taken of each step (see Shot).
 #include <windows.h>
 
 #include <cstdio>
@@ -20,42 +20,17 @@ const char kDialogTitle[] = "Ringfeed / ビデオファイル選択";
 std::string g_shots;
 int g_shot = 0;
 
-bool SaveScreen(const std::string& path) {
-  int width = GetSystemMetrics(SM_CXSCREEN), height = GetSystemMetrics(SM_CYSCREEN);
-  HDC screen = GetDC(nullptr);
-  HDC memory = CreateCompatibleDC(screen);
-  BITMAPINFOHEADER header = {};
-  header.biSize = sizeof header;
-  header.biWidth = width;
-  header.biHeight = height;
-  header.biPlanes = 1;
-  header.biBitCount = 24;
-  void* bits = nullptr;
-  HBITMAP bitmap = CreateDIBSection(screen, reinterpret_cast<BITMAPINFO*>(&header), DIB_RGB_COLORS, &bits, nullptr, 0);
-  HGDIOBJ previous = SelectObject(memory, bitmap);
-  BitBlt(memory, 0, 0, width, height, screen, 0, 0, SRCCOPY);
-  GdiFlush();
-  DWORD size = ((width * 3 + 3) & ~3u) * height;
-  BITMAPFILEHEADER file = {};
-  file.bfType = 0x4D42;
-  file.bfOffBits = sizeof file + sizeof header;
-  file.bfSize = file.bfOffBits + size;
-  std::string data(reinterpret_cast<const char*>(&file), sizeof file);
-  data.append(reinterpret_cast<const char*>(&header), sizeof header);
-  data.append(static_cast<const char*>(bits), size);
-  SelectObject(memory, previous);
-  DeleteObject(bitmap);
-  DeleteDC(memory);
-  ReleaseDC(nullptr, screen);
-  return WriteFileText(path, data);
-}
-
+// The screen is taken by the caller from the X display, as the user sees
+// it: the step's name goes out on stdout, and the caller answers with the
+// file SHOTS\NN-name.done once the picture is saved.
 void Shot(const char* name) {
   Sleep(400);  // let the windows finish painting
-  char path[32];
-  snprintf(path, sizeof path, "\\%02d-%s.bmp", ++g_shot, name);
-  SaveScreen(g_shots + path);
-  std::printf("shot %s\n", path + 1);
+  char base[64];
+  snprintf(base, sizeof base, "%02d-%s", ++g_shot, name);
+  std::printf("shot %s\n", base);
+  std::fflush(stdout);
+  std::string done = g_shots + "\\" + base + ".done";
+  WaitUntil([&] { return GetFileAttributesA(done.c_str()) != INVALID_FILE_ATTRIBUTES; }, 15000);
 }
 
 void Click(HWND dialog, int id) {
@@ -135,13 +110,15 @@ int main(int argc, char** argv) {
   if (WaitUntil([&] { return (frame = FindProcessWindow(run.ProcessId(), kDialogTitle)) && IsWindowVisible(frame); })) {
     SendMessageA(FindById(frame, 1152), WM_SETTEXT, 0, LPARAM("Show.m2p"));
     HWND child = GetParent(FindById(frame, IDC_IN_VIDEO));
-    WaitUntil([&] { return child && !ControlText(child, IDC_IN_AUDIO).empty(); });
+    if (!WaitUntil([&] { return child && !ControlText(child, IDC_IN_AUDIO).empty(); }, 30000))
+      std::fprintf(stderr, "demo: the Input dialog shows no preview\n");
     if (child) SendMessageA(child, WM_HSCROLL, MAKEWPARAM(SB_THUMBPOSITION, 300), LPARAM(GetDlgItem(child, IDC_IN_BAR)));
     Sleep(1000);
     Shot("input-dialog");
     PostMessageA(frame, WM_COMMAND, IDCANCEL, 0);
     WaitUntil([&] { return !IsWindow(frame); });
   }
+
   PostMessageA(control, WM_CLOSE, 0, 0);
   run.WaitForExit();
   return 0;

@@ -34,7 +34,6 @@ class Recording {
   // The audio packets the correction recognises (right after a 14-byte pack
   // header) whose pack starts at or after `from`, in stream order.
   std::vector<AudioPacket> AudioFrom(uint64_t from) const;
-  size_t StampsPerClip() const { return stamps_.size(); }
 
  private:
   std::vector<uint8_t> clip_;
