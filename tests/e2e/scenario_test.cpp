@@ -32,7 +32,7 @@ namespace {
 const char kRing[] = "T:\\$Ringfeed.mpg";
 const char kClip[] = "T:\\scenario\\clip.mpg";  // made by ffmpeg before the test
 const char kDialogTitle[] = "Ringfeed / ビデオファイル選択";
-const uint64_t kPieceSize = 60 * 1024 * kPackSize;  // 120 MiB, whole packs
+const uint64_t kPieceSize = 72 * 1024 * kPackSize;  // 144 MiB, whole packs
 const int kPieces = 3;
 const uint64_t kRecorderStep = 512 * kPackSize;      // 1 MiB ...
 const DWORD kRecorderStepMs = 250;                   // ... every 250 ms
@@ -41,10 +41,12 @@ const int kStartPermille = 900;
 const int kDelayTenths = 5;                          // the sound 0.5 s later
 const uint32_t kAudioBitRate = 224;
 const int32_t kStopUnits = 10 * 100;                 // Stop=10 in 1/10000
-// The last session left the ring 40 MiB before its end (the profile's
+// The last session left the ring 100 MiB before its end (the profile's
 // Offset, less the 1,024 bytes a new input steps back): the first wrap
-// comes soon, the second one lap later.
-const uint64_t kCopyStart = kRingEnd - (40 << 20);
+// comes soon, the second one lap later. Before the Player plays, its knob at
+// 0 holds the copy at the margin before the ring's end, 0.29 of the ring
+// further on: room enough to catch up with the recorder first.
+const uint64_t kCopyStart = kRingEnd - (100 << 20);
 
 // COLORREFs of the bar states, from the default Color settings.
 enum BarColour { COLOUR_NONE, COLOUR_WORKING, COLOUR_WAITING, COLOUR_FILE_END, COLOUR_STOPPED, COLOUR_OTHER };
