@@ -45,7 +45,8 @@ const int32_t kStopUnits = 10 * 100;                 // Stop=10 in 1/10000
 // Offset, less the 1,024 bytes a new input steps back): the first wrap
 // comes soon, the second one lap later. Before the Player plays, its knob at
 // 0 holds the copy at the margin before the ring's end, 0.29 of the ring
-// further on: room enough to catch up with the recorder first.
+// further on: room enough to catch up with the recorder first. Play begins
+// there, so the copy is paced from the first moment the knob moves.
 const uint64_t kCopyStart = kRingEnd - (100 << 20);
 
 // COLORREFs of the bar states, from the default Color settings.
@@ -446,12 +447,13 @@ TEST(TypicalUseE2e, ARecordingStillBeingWrittenIsPlayedWhileItIsCopied) {
   };
 
   // 2. The copy catches up with the recorder and follows it: at the
-  // input's end (FileEnd), then on as it grows (Working).
+  // input's end (FileEnd), then on as it grows (Working), until the knob of
+  // the Player, still at its start, holds it at the margin (Waiting).
   ASSERT_TRUE(WaitUntil([&] {
     watch();
     return !failure.empty() || (IsWindowEnabled(GetDlgItem(control, IDC_PLAY)) && colours.WentOnAfterFileEnd() &&
-                                ring.copied());
-  }, 90000)) << "colours " << colours.Text() << "; copy at " << lastOffset << ", recorded " << recorder.Written();
+                                colours.Last() == COLOUR_WAITING && ring.copied());
+  }, 120000)) << "colours " << colours.Text() << "; copy at " << lastOffset << ", recorded " << recorder.Written();
   ASSERT_TRUE(failure.empty()) << failure;
   EXPECT_EQ(ControlText(control, IDC_START), "停止(&S)");
 
