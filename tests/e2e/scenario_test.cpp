@@ -32,22 +32,22 @@ namespace {
 const char kRing[] = "T:\\$Ringfeed.mpg";
 const char kClip[] = "T:\\scenario\\clip.mpg";  // made by ffmpeg before the test
 const char kDialogTitle[] = "Ringfeed / ビデオファイル選択";
-const uint64_t kPieceSize = 72 * 1024 * kPackSize;  // 144 MiB, whole packs
+const uint64_t kPieceSize = 62 * 1024 * kPackSize;  // 124 MiB, whole packs
 const int kPieces = 3;
 const uint64_t kRecorderStep = 512 * kPackSize;      // 1 MiB ...
-const DWORD kRecorderStepMs = 250;                   // ... every 250 ms
-const uint32_t kPlayerRate = 3 << 20;                // slower than the recorder
+const DWORD kRecorderStepMs = 333;                   // ... every 333 ms: 3 MiB/s
+const uint32_t kPlayerRate = 5 << 19;                // 2.5 MiB/s, slower than the recorder
 const int kStartPermille = 900;
 const int kDelayTenths = 5;                          // the sound 0.5 s later
 const uint32_t kAudioBitRate = 224;
-const int32_t kStopUnits = 10 * 100;                 // Stop=10 in 1/10000
-// The last session left the ring 100 MiB before its end (the profile's
+const int32_t kStopUnits = 5 * 100;                  // Stop=5 in 1/10000
+// The last session left the ring 60 MiB before its end (the profile's
 // Offset, less the 1,024 bytes a new input steps back): the first wrap
 // comes soon, the second one lap later. Before the Player plays, its knob at
-// 0 holds the copy at the margin before the ring's end, 0.29 of the ring
+// 0 holds the copy at the margin before the ring's end, 0.19 of the ring
 // further on: room enough to catch up with the recorder first. Play begins
 // there, so the copy is paced from the first moment the knob moves.
-const uint64_t kCopyStart = kRingEnd - (100 << 20);
+const uint64_t kCopyStart = kRingEnd - (60 << 20);
 
 // COLORREFs of the bar states, from the default Color settings.
 enum BarColour { COLOUR_NONE, COLOUR_WORKING, COLOUR_WAITING, COLOUR_FILE_END, COLOUR_STOPPED, COLOUR_OTHER };
@@ -397,12 +397,12 @@ TEST(TypicalUseE2e, ARecordingStillBeingWrittenIsPlayedWhileItIsCopied) {
   ASSERT_TRUE(WriteFileText(run.ProfilePath(),
                             "[Window]\r\nX=20\r\nY=420\r\n"
                             "[Input]\r\nFolder=" + recordings + "\r\nFile=" + old + "\r\n"
-                            "[Output]\r\nDrive=T:\r\nSize=28\r\nWait=Yes\r\nStop=10\r\nOffset=" +
+                            "[Output]\r\nDrive=T:\r\nSize=28\r\nWait=Yes\r\nStop=5\r\nOffset=" +
                             std::to_string(kCopyStart + 1024) + "\r\n"));
   ASSERT_TRUE(run.Start());
   HWND control = run.WaitForControlWindow();
   ASSERT_NE(control, nullptr);
-  ASSERT_TRUE(WaitUntil([&] { return recorder.Written() >= 16 * 1024 * 1024; }));
+  ASSERT_TRUE(WaitUntil([&] { return recorder.Written() >= 8 * 1024 * 1024; }));
 
   // 1. The user picks the first piece, 90 % in, starts at once, sound 0.5 s later.
   std::string why;
@@ -453,7 +453,7 @@ TEST(TypicalUseE2e, ARecordingStillBeingWrittenIsPlayedWhileItIsCopied) {
     watch();
     return !failure.empty() || (IsWindowEnabled(GetDlgItem(control, IDC_PLAY)) && colours.WentOnAfterFileEnd() &&
                                 colours.Last() == COLOUR_WAITING && ring.copied());
-  }, 120000)) << "colours " << colours.Text() << "; copy at " << lastOffset << ", recorded " << recorder.Written();
+  }, 150000)) << "colours " << colours.Text() << "; copy at " << lastOffset << ", recorded " << recorder.Written();
   ASSERT_TRUE(failure.empty()) << failure;
   EXPECT_EQ(ControlText(control, IDC_START), "停止(&S)");
 
@@ -473,7 +473,7 @@ TEST(TypicalUseE2e, ARecordingStillBeingWrittenIsPlayedWhileItIsCopied) {
     watch();
     return !failure.empty() || (recorder.Done() && ControlText(control, IDC_START) == "続行(&S)" &&
                                 colours.Last() == COLOUR_STOPPED);
-  }, 420000);
+  }, 600000);
   ASSERT_TRUE(failure.empty()) << failure;
   ASSERT_TRUE(recorder.Failure().empty()) << recorder.Failure();
   ASSERT_TRUE(stopped) << "colours " << colours.Text() << "; copy at " << lastOffset << ", recorded "
@@ -533,7 +533,7 @@ TEST(TypicalUseE2e, ARecordingStillBeingWrittenIsPlayedWhileItIsCopied) {
   EXPECT_EQ(ProfileValue(ini, "Output", "Size"), "28");
   EXPECT_EQ(ProfileValue(ini, "Output", "Clear"), "No");
   EXPECT_EQ(ProfileValue(ini, "Output", "Wait"), "Yes");
-  EXPECT_EQ(ProfileValue(ini, "Output", "Stop"), "10");
+  EXPECT_EQ(ProfileValue(ini, "Output", "Stop"), "5");
   EXPECT_EQ(ProfileValue(ini, "Output", "Head"), "1");
   EXPECT_EQ(ProfileValue(ini, "Play", "NoStop"), "No");
   EXPECT_EQ(ProfileValue(ini, "Play", "Rewind"), "No");
