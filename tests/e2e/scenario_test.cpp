@@ -359,13 +359,21 @@ struct ColourLog {
 // never less than the margin. The copy is read before the knob, and as the
 // bar's lower bound, so the watcher's own delays only ever widen the way it
 // sees. (A knob at 0 holds the copy at the margin before the ring's end, as
-// a Player one lap ahead.)
+// a Player one lap ahead.) One exception is the program's own: the wrap
+// comes before the look at the knob, so the 2 MiB mirror at the ring's start
+// may be written up to its length into the margin.
 struct GuardLog {
-  int samples = 0;
-  int32_t smallestGap = 10000, copyAtSmallest = 0, knobAtSmallest = 0;
-  void Add(int32_t copy, int32_t knob) {
+  int samples = 0, intoMarginAtWrap = 0;
+  int32_t smallestGap = 10000, copyAtSmallest = 0, knobAtSmallest = 0, smallestAtWrap = 10000;
+  void Add(uint64_t copyOffset, int32_t knob) {
     ++samples;
+    int32_t copy = Units(copyOffset);
     int32_t gap = GapAhead(knob, copy);
+    if (copyOffset <= kRingStart + kMirror + 32768 && gap < kStopUnits) {
+      ++intoMarginAtWrap;
+      smallestAtWrap = std::min(smallestAtWrap, gap);
+      return;
+    }
     if (gap >= smallestGap) return;
     smallestGap = gap;
     copyAtSmallest = copy;
@@ -432,7 +440,7 @@ TEST(TypicalUseE2e, ARecordingStillBeingWrittenIsPlayedWhileItIsCopied) {
     if (!ReadCopyOffset(control, &offset, &filled) || !ReadKnob(theater.Window(), &knob)) return;
     lastOffset = offset;
     colours.Add(ReadBarColour(filled));
-    guard.Add(Units(offset), knob);
+    guard.Add(offset, knob);
     if (!ring.copied() && offset >= kCopyStart + 64 * 1024 && offset < kRingEnd &&
         !ring.FindStart(kStartPermille * writtenBeforeOk / 1000, kStartPermille * recorder.Written() / 1000)) {
       failure = "the ring does not go on with the input at the start position";
@@ -483,8 +491,10 @@ TEST(TypicalUseE2e, ARecordingStillBeingWrittenIsPlayedWhileItIsCopied) {
   EXPECT_TRUE(state.playing);
 
   std::printf("samples %d; bar colours (%d unreadable): %s\n", samples, colours.others, colours.Text().c_str());
-  std::printf("guard: smallest way left %d/10000 (margin %d), copy at %d, knob at %d\n", guard.smallestGap,
-              kStopUnits, guard.copyAtSmallest, guard.knobAtSmallest);
+  std::printf("guard: smallest way left %d/10000 (margin %d), copy at %d, knob at %d; "
+              "%d samples in the margin right after a wrap, smallest way left there %d\n",
+              guard.smallestGap, kStopUnits, guard.copyAtSmallest, guard.knobAtSmallest, guard.intoMarginAtWrap,
+              guard.smallestAtWrap);
   std::printf("ring: input from offset %llu, %d laps seen, %llu bytes checked while copying, "
               "%zu audio payloads moved\n",
               (unsigned long long)ring.copied()->From(), ring.Laps(), (unsigned long long)ring.Checked(),
@@ -506,6 +516,7 @@ TEST(TypicalUseE2e, ARecordingStillBeingWrittenIsPlayedWhileItIsCopied) {
   // rounding of its position and one chunk; and it did hold the copy there.
   EXPECT_GE(guard.smallestGap, kStopUnits - 3);
   EXPECT_LE(guard.smallestGap, kStopUnits + 250);
+  EXPECT_GE(guard.smallestAtWrap, kStopUnits - Units(kMirror) - 3);
 
   // 5. The user closes the window; the profile keeps where everything stands.
   PostMessageA(control, WM_CLOSE, 0, 0);
