@@ -12,6 +12,7 @@
 #include "input/folder_list.h"
 #include "input/media_text.h"
 #include "input/preview_panel.h"
+#include "mpeg/session.h"
 #include "resources/resource.h"
 
 InputDialogState g_inputDialog;
@@ -83,6 +84,9 @@ void OnInitDone(HWND dialog) {
   SetTimer(dialog, kTimer, kTimerPeriodMs, nullptr);
   if (!MajorVersion6()) PlaceFrame(d.frame);
   g_trayMenuPoint.x = -1;
+  // A session the Control window's preview left open is not this panel's:
+  // taken for its own, the panel would never draw the file it is open on.
+  preview_close();
   if (d.previewEnabled) RequestPreviewRefresh(dialog);
 }
 

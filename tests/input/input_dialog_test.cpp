@@ -19,6 +19,7 @@
 #include "app/settings_table.h"
 #include "app/shared_state.h"
 #include "control/control_state.h"
+#include "copy/preview_link.h"
 #include "input/input_dialog.h"
 #include "input/preview_panel.h"
 #include "mpeg/session.h"
@@ -481,6 +482,23 @@ TEST_F(InputDialogTest, DetailsViewAndColumnWidthsComeBack) {
   // The saved style keeps the alignment bits the list has; its view is details.
   std::string saved = harness::ProfileValue("Window", "Ofn");
   EXPECT_EQ(atol(saved.c_str()) & LVS_TYPEMASK, LVS_REPORT) << saved;
+}
+
+TEST_F(InputDialogTest, ASessionOfTheControlWindowPreviewDoesNotHideThePanel) {
+  // The Control window's preview of the copy position leaves its session
+  // open on the input; the dialog, opening on that file, must preview it.
+  strcpy(g_settings.File, kProgramStream);
+  ASSERT_EQ(OpenPreviewSession(kProgramStream, nullptr, nullptr, nullptr), 1);
+  std::string video;
+  bool picture = false;
+  ASSERT_TRUE(Run([&](const Dialog& d) {
+    WaitFor([&] { return !d.Item(IDC_IN_VIDEO).empty(); });
+    video = d.Item(IDC_IN_VIDEO);
+    picture = WaitFor([&] { return d.PanelShowsPicture(); });
+    d.Cancel();
+  }));
+  EXPECT_EQ(video, " 8.00Mbps 29.97fps\n720 x 480 pixel");
+  EXPECT_TRUE(picture);
 }
 
 }  // namespace
