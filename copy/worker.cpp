@@ -157,8 +157,9 @@ void OnEndOfInput() {
 // the Player and reading its knob are searches through another process's
 // windows: a reading is kept while the copy stays clear of the point where it
 // would wait, and taken again before the copy could reach that point.
-bool PaceBehindPlayer() {
-  uint64_t out = g_outputOffset.load();
+// The copy goes on to `through`, from `out`: one chunk's start, or the whole
+// span a wrap is about to write.
+bool PaceBehindPlayer(uint64_t out, uint64_t through) {
   uint32_t stop = g_settings.Stop;
   DWORD now = GetTickCount();
   KnobReading& reading = g_worker.knob;
@@ -175,7 +176,7 @@ bool PaceBehindPlayer() {
                                          : kNoPacingLimit;
     reading = KnobReading{1, now, out, limit, stop};
   }
-  if (out < reading.limit) return true;
+  if (through < reading.limit) return true;
   // The next cycle, after its sleeps, reads the knob again.
   reading.taken = 0;
   SetBarState(BAR_WAITING);
@@ -218,6 +219,10 @@ bool CopyOneChunk() {
   }
   g_worker.endDeadline = 0;
   if (g_outputOffset.load() >= g_ringEnd.load()) {
+    // The wrap writes the ring's first 2 MiB at once: the Player, just past
+    // the ring end, may be playing there.
+    uint64_t start = RingStartFor(g_settings.Head);
+    if (g_settings.Wait && !PaceBehindPlayer(start, start + kWrapCopySize)) return false;
     ForgetFilePointers();
     if (!WrapOutput(g_chunk, g_worker.message)) return false;
   }
@@ -228,7 +233,7 @@ bool CopyOneChunk() {
   uint64_t inputOffset = g_inputOffset.load();
   if (!PlaceFilePointer(g_inputFile, &g_worker.inputAt, inputOffset))
     return Failed(kInputSeekFailed, g_worker.inputPath);
-  if (g_settings.Wait && !PaceBehindPlayer()) return false;
+  if (g_settings.Wait && !PaceBehindPlayer(g_outputOffset.load(), g_outputOffset.load())) return false;
   if (g_effectivePriority != g_settings.Priority) SetWorkPriority(1);
 
   uint32_t n = ChunkLength(g_inputSize.load(), inputOffset, g_outputOffset.load(), g_ringEnd.load());

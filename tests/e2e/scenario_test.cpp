@@ -359,21 +359,15 @@ struct ColourLog {
 // never less than the margin. The copy is read before the knob, and as the
 // bar's lower bound, so the watcher's own delays only ever widen the way it
 // sees. (A knob at 0 holds the copy at the margin before the ring's end, as
-// a Player one lap ahead.) One exception is the program's own: the wrap
-// comes before the look at the knob, so the 2 MiB mirror at the ring's start
-// may be written up to its length into the margin.
+// a Player one lap ahead.) The wrap, which writes the ring's first 2 MiB at
+// once, is held to it too.
 struct GuardLog {
-  int samples = 0, intoMarginAtWrap = 0;
-  int32_t smallestGap = 10000, copyAtSmallest = 0, knobAtSmallest = 0, smallestAtWrap = 10000;
+  int samples = 0;
+  int32_t smallestGap = 10000, copyAtSmallest = 0, knobAtSmallest = 0;
   void Add(uint64_t copyOffset, int32_t knob) {
     ++samples;
     int32_t copy = Units(copyOffset);
     int32_t gap = GapAhead(knob, copy);
-    if (copyOffset <= kRingStart + kMirror + 32768 && gap < kStopUnits) {
-      ++intoMarginAtWrap;
-      smallestAtWrap = std::min(smallestAtWrap, gap);
-      return;
-    }
     if (gap >= smallestGap) return;
     smallestGap = gap;
     copyAtSmallest = copy;
@@ -491,10 +485,8 @@ TEST(TypicalUseE2e, ARecordingStillBeingWrittenIsPlayedWhileItIsCopied) {
   EXPECT_TRUE(state.playing);
 
   std::printf("samples %d; bar colours (%d unreadable): %s\n", samples, colours.others, colours.Text().c_str());
-  std::printf("guard: smallest way left %d/10000 (margin %d), copy at %d, knob at %d; "
-              "%d samples in the margin right after a wrap, smallest way left there %d\n",
-              guard.smallestGap, kStopUnits, guard.copyAtSmallest, guard.knobAtSmallest, guard.intoMarginAtWrap,
-              guard.smallestAtWrap);
+  std::printf("guard: smallest way left %d/10000 (margin %d), copy at %d, knob at %d\n", guard.smallestGap,
+              kStopUnits, guard.copyAtSmallest, guard.knobAtSmallest);
   std::printf("ring: input from offset %llu, %d laps seen, %llu bytes checked while copying, "
               "%zu audio payloads moved\n",
               (unsigned long long)ring.copied()->From(), ring.Laps(), (unsigned long long)ring.Checked(),
@@ -516,7 +508,6 @@ TEST(TypicalUseE2e, ARecordingStillBeingWrittenIsPlayedWhileItIsCopied) {
   // rounding of its position and one chunk; and it did hold the copy there.
   EXPECT_GE(guard.smallestGap, kStopUnits - 3);
   EXPECT_LE(guard.smallestGap, kStopUnits + 250);
-  EXPECT_GE(guard.smallestAtWrap, kStopUnits - Units(kMirror) - 3);
 
   // 5. The user closes the window; the profile keeps where everything stands.
   PostMessageA(control, WM_CLOSE, 0, 0);
