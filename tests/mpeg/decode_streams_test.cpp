@@ -94,6 +94,39 @@ double psnr(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b, const 
   return mse == 0 ? 99.0 : 10 * std::log10(255.0 * 255.0 / mse);
 }
 
+// ffmpeg's frames of a stream in display order, each converted on demand
+// with the program's rules.
+struct FfmpegFrames {
+  ColourSequence seq;
+  BitmapHeader bitmap;
+  std::string raw;
+  std::vector<FfFrame> kinds;
+  size_t frame_bytes = 1;
+
+  size_t count() const { return raw.size() / frame_bytes; }
+  int row_bytes() const { return static_cast<int>(bitmap.biSizeImage / seq.vertical_size); }
+  FfFrame kind(size_t n) const { return n < kinds.size() ? kinds[n] : FfFrame{'?', 0}; }
+  std::vector<uint8_t> bgr(size_t n) const {
+    return convert_reference(reinterpret_cast<const uint8_t*>(raw.data()) + n * frame_bytes, seq,
+                             (seq.vertical_size + 31) & ~31, !kind(n).interlaced, bitmap);
+  }
+};
+
+FfmpegFrames ffmpeg_frames(const std::string& path, const ColourSequence& seq, const BitmapHeader& bitmap) {
+  FfmpegFrames f;
+  f.seq = seq;
+  f.bitmap = bitmap;
+  const char* pix_fmt = seq.chroma_format == 1 ? "yuv420p" : (seq.chroma_format == 2 ? "yuv422p" : "yuv444p");
+  f.raw = ffmpeg_raw(path, pix_fmt);
+  f.kinds = probe_frames(path);
+  const size_t w = static_cast<size_t>(seq.horizontal_size), h = static_cast<size_t>(seq.vertical_size);
+  const size_t chroma = seq.chroma_format == 3   ? w * h
+                        : seq.chroma_format == 2 ? (w + 1) / 2 * h
+                                                 : (w + 1) / 2 * ((h + 1) / 2);
+  f.frame_bytes = w * h + 2 * chroma;
+  return f;
+}
+
 int first_only(void* user, int64_t index, const uint8_t*) {
   *static_cast<int64_t*>(user) = index;
   return 0;
@@ -132,15 +165,7 @@ TEST(RenderStreams, FrameAtPermilleIsFfmpegsFrameOfItsIndex) {
     preview_close();
     ASSERT_GE(first, 0);
 
-    const char* pix_fmt = seq.chroma_format == 1 ? "yuv420p" : (seq.chroma_format == 2 ? "yuv422p" : "yuv444p");
-    const std::string raw = ffmpeg_raw(path, pix_fmt);
-    const std::vector<FfFrame> kinds = probe_frames(path);
-    const int w = seq.horizontal_size, h = seq.vertical_size;
-    const size_t chroma = seq.chroma_format == 3 ? static_cast<size_t>(w) * h
-                          : seq.chroma_format == 2 ? static_cast<size_t>((w + 1) / 2) * h
-                                                   : static_cast<size_t>((w + 1) / 2) * ((h + 1) / 2);
-    const size_t frame_bytes = static_cast<size_t>(w) * h + 2 * chroma;
-    const int row_bytes = static_cast<int>(bitmap.biSizeImage / h);
+    const FfmpegFrames ff = ffmpeg_frames(path, seq, bitmap);
     // The start, the middle, the last GOP (its header, or the packet that
     // holds it) and the end of the file, past which no GOP begins, so the
     // last one is shown.
@@ -165,19 +190,17 @@ TEST(RenderStreams, FrameAtPermilleIsFfmpegsFrameOfItsIndex) {
         continue;
       }
       const size_t n = static_cast<size_t>(index - first);
-      ASSERT_LT(n, raw.size() / frame_bytes);
-      const FfFrame kind = n < kinds.size() ? kinds[n] : FfFrame{'?', 0};
-      auto reference = convert_reference(reinterpret_cast<const uint8_t*>(raw.data()) + n * frame_bytes,
-                                         seq, (h + 31) & ~31, !kind.interlaced, bitmap);
-      const double p = psnr(ours, reference, seq, row_bytes);
+      ASSERT_LT(n, ff.count());
+      const FfFrame kind = ff.kind(n);
+      const double p = psnr(ours, ff.bgr(n), seq, ff.row_bytes());
       printf("%-40s %-13s display index %lld (%c) %.2f dB\n", name.c_str(), at.name.c_str(),
              static_cast<long long>(index), kind.type, p);
       EXPECT_EQ(kind.type, 'I');
       EXPECT_GE(p, 48.0);
       if (at.name == "last GOP" || at.name == "1000 permille") {
         size_t last_i = 0;
-        for (size_t k = 0; k < kinds.size(); ++k)
-          if (kinds[k].type == 'I') last_i = k;
+        for (size_t k = 0; k < ff.kinds.size(); ++k)
+          if (ff.kinds[k].type == 'I') last_i = k;
         EXPECT_EQ(n, last_i);
       }
     }
@@ -202,17 +225,7 @@ TEST(DecodeStreams, EveryFrameMatchesFfmpeg) {
     preview_close();
     ASSERT_GT(count, 0);
 
-    const char* pix_fmt = seq.chroma_format == 1 ? "yuv420p" : (seq.chroma_format == 2 ? "yuv422p" : "yuv444p");
-    const std::string raw = ffmpeg_raw(path, pix_fmt);
-    const std::vector<FfFrame> kinds = probe_frames(path);
-    const int w = seq.horizontal_size, h = seq.vertical_size;
-    const size_t chroma = seq.chroma_format == 3 ? static_cast<size_t>(w) * h
-                          : seq.chroma_format == 2 ? static_cast<size_t>((w + 1) / 2) * h
-                                                   : static_cast<size_t>((w + 1) / 2) * ((h + 1) / 2);
-    const size_t frame_bytes = static_cast<size_t>(w) * h + 2 * chroma;
-    const size_t ff_count = raw.size() / frame_bytes;
-    const int height_rows = (h + 31) & ~31;
-    const int row_bytes = static_cast<int>(bitmap.biSizeImage / h);
+    const FfmpegFrames ff = ffmpeg_frames(path, seq, bitmap);
 
     // Our frames are numbered from the first GOP's time code; ffmpeg's from 0.
     const int64_t first = ours.indices.front();
@@ -220,24 +233,22 @@ TEST(DecodeStreams, EveryFrameMatchesFfmpeg) {
     size_t compared = 0;
     for (size_t k = 0; k < ours.indices.size(); ++k) {
       const size_t n = static_cast<size_t>(ours.indices[k] - first);
-      if (n >= ff_count) break;
-      const FfFrame kind = n < kinds.size() ? kinds[n] : FfFrame{'?', 0};
-      auto reference = convert_reference(reinterpret_cast<const uint8_t*>(raw.data()) + n * frame_bytes,
-                                         seq, height_rows, !kind.interlaced, bitmap);
-      const double p = psnr(ours.bgr[k], reference, seq, row_bytes);
+      if (n >= ff.count()) break;
+      const FfFrame kind = ff.kind(n);
+      const double p = psnr(ours.bgr[k], ff.bgr(n), seq, ff.row_bytes());
       if (kind.type == 'I' && p < worst_i) worst_i = p;
       if (p < worst) worst = p;
       ++compared;
       if (getenv("DECODE_VERBOSE")) printf("  %zu %c %.2f\n", n, kind.type, p);
       if (p < 40) ADD_FAILURE() << "frame " << n << " (" << kind.type << ") " << p << " dB";
     }
-    printf("%-40s frames %zu/%zu  worst I %.2f dB  worst %.2f dB\n", name.c_str(), compared, ff_count,
+    printf("%-40s frames %zu/%zu  worst I %.2f dB  worst %.2f dB\n", name.c_str(), compared, ff.count(),
            worst_i, worst);
     EXPECT_GE(worst_i, 48.0);
     EXPECT_GE(worst, 40.0);
     // Every frame to the file's last byte, as many as ffmpeg's.
-    EXPECT_EQ(compared, ff_count);
-    EXPECT_EQ(ours.indices.size(), ff_count);
+    EXPECT_EQ(compared, ff.count());
+    EXPECT_EQ(ours.indices.size(), ff.count());
   }
 }
 
