@@ -87,6 +87,16 @@ void BlankRingStart(size_t count) {
   CloseHandle(file);
 }
 
+// Starts the program copying `input` onto `drive` without waiting for a
+// Player; its Control window, or null.
+HWND StartCopyProgram(RingfeedRun& run, const char* drive, const std::string& input, const char* options) {
+  if (!WriteFileText(run.ProfilePath(), std::string("[Output]\r\nDrive=") + drive + "\r\nSize=28\r\nWait=No\r\n" +
+                                            options + "[Input]\r\nFile=" + input + "\r\nSerial=No\r\n") ||
+      !run.Start())
+    return nullptr;
+  return run.WaitForControlWindow();
+}
+
 uint64_t SavedOutputOffset(RingfeedRun& run) {
   return std::strtoull(ProfileValue(run.ProfilePath(), "Output", "Offset").c_str(), nullptr, 10);
 }
@@ -96,10 +106,7 @@ TEST(CopyFaultE2e, AnInputThatIsGoneIsNamedInABoxAndTheCopyStopsButTheProgramGoe
   std::string input = folder + "\\gone.mpg";
   ASSERT_TRUE(WriteFileText(input, std::string(100000, 'x')));
   RingfeedRun run(folder);
-  ASSERT_TRUE(WriteFileText(run.ProfilePath(), "[Output]\r\nDrive=T:\r\nSize=28\r\nWait=No\r\n"
-                                               "[Input]\r\nFile=" + input + "\r\nSerial=No\r\n"));
-  ASSERT_TRUE(run.Start());
-  HWND control = run.WaitForControlWindow();
+  HWND control = StartCopyProgram(run, "T:", input, "");
   ASSERT_NE(control, nullptr);
   ASSERT_TRUE(DeleteFileA(input.c_str()));
 
@@ -131,10 +138,7 @@ TEST(CopyFaultE2e, ARecordingDeletedWhileCopiedGoesOnceTheCopyStopsAndResumingNa
   ASSERT_TRUE(WriteFileText(input, recording.substr(0, recorded)));
   BlankRingStart(recording.size());
   RingfeedRun run(folder);
-  ASSERT_TRUE(WriteFileText(run.ProfilePath(), "[Output]\r\nDrive=T:\r\nSize=28\r\nWait=No\r\nHead=Yes\r\nClear=Yes\r\n"
-                                               "[Input]\r\nFile=" + input + "\r\nSerial=No\r\n"));
-  ASSERT_TRUE(run.Start());
-  HWND control = run.WaitForControlWindow();
+  HWND control = StartCopyProgram(run, "T:", input, "Head=Yes\r\nClear=Yes\r\n");
   ASSERT_NE(control, nullptr);
   PostMessageA(control, WM_COMMAND, IDC_START, 0);
 
@@ -179,10 +183,7 @@ TEST(CopyFaultE2e, AFullOutputDriveIsNamedInABoxAndWhatTheRingHoldsStays) {
   const std::string recording = Pattern(16 << 20, 5);
   ASSERT_TRUE(WriteFileText(input, recording));
   RingfeedRun run(folder);
-  ASSERT_TRUE(WriteFileText(run.ProfilePath(), "[Output]\r\nDrive=U:\r\nSize=28\r\nWait=No\r\nHead=Yes\r\nClear=Yes\r\n"
-                                               "[Input]\r\nFile=" + input + "\r\nSerial=No\r\n"));
-  ASSERT_TRUE(run.Start());
-  HWND control = run.WaitForControlWindow();
+  HWND control = StartCopyProgram(run, "U:", input, "Head=Yes\r\nClear=Yes\r\n");
   ASSERT_NE(control, nullptr);
 
   PostMessageA(control, WM_COMMAND, IDC_START, 0);
