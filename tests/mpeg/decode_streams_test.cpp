@@ -260,7 +260,7 @@ namespace {
 // packet: everything before the cut decodes as in the whole file, and only
 // the pictures that need the cut one may differ.
 TEST(DecodeStreams, AStreamCutAnywhereDecodesAsFarAsItGoes) {
-  for (const char* name : {"mpeg2_ps.mpg", "interlaced.m2v", "mpeg1_es.m1v"}) {
+  for (const char* name : {"mpeg2_ps.mpg", "interlaced.m2v", "mpeg1_es.m1v", "mp3_ps.mpg", "mpeg1_system.mpg"}) {
     const std::string path = stream_path(name);
     SCOPED_TRACE(path);
     BitmapHeader bitmap;
