@@ -302,3 +302,67 @@ TEST(DecodeStreams, AStreamCutAnywhereDecodesAsFarAsItGoes) {
 }
 
 }  // namespace
+
+namespace {
+
+// Offsets of the I picture start codes of a stream.
+std::vector<size_t> i_picture_starts(const std::vector<unsigned char>& b) {
+  std::vector<size_t> starts;
+  for (size_t i = 0; i + 5 < b.size(); ++i)
+    if (b[i] == 0 && b[i + 1] == 0 && b[i + 2] == 1 && b[i + 3] == 0 && ((b[i + 5] >> 3) & 7) == 1)
+      starts.push_back(i);
+  return starts;
+}
+
+// The live end of a recording often lies inside an I picture: render shows
+// a whole earlier frame, exactly as the whole file decodes it, or nothing,
+// never the cut picture with stale rows.
+TEST(RenderStreams, CutInsideAnIPictureShowsOnlyWholeFrames) {
+  for (const std::string& name : {std::string("mpeg2_ps.mpg"), std::string("interlaced.m2v"),
+                                  data_path("fields420_bff_704x480.m2v")}) {
+    const std::string path = stream_path(name);
+    SCOPED_TRACE(path);
+    BitmapHeader bitmap;
+    ASSERT_EQ(preview_open(path.c_str(), nullptr, &bitmap, nullptr), 1);
+    Collect whole;
+    whole.size = bitmap.biSizeImage;
+    std::vector<uint8_t> pixels(bitmap.biSizeImage);
+    ASSERT_GT(preview_decode_all(pixels.data(), collect, &whole), 0);
+    const std::vector<unsigned char> bytes = read_whole_file(path);
+    const std::vector<size_t> pictures = i_picture_starts(bytes);
+    ASSERT_GE(pictures.size(), 2u);
+    const size_t picture = pictures[1];
+    // The I picture's coded size: up to the next picture start code.
+    size_t next = picture + 4;
+    while (next + 3 < bytes.size() && !(bytes[next] == 0 && bytes[next + 1] == 0 &&
+                                        bytes[next + 2] == 1 && bytes[next + 3] == 0))
+      ++next;
+    const std::vector<size_t> gops = gop_starts(bytes, name.find(".mpg") != std::string::npos);
+    size_t gop = 0;
+    for (size_t g : gops)
+      if (g < picture) gop = g;
+    int rendered = 0;
+    for (int tenth : {1, 4, 7, 9}) {
+      const size_t cut = picture + (next - picture) * tenth / 10;
+      SCOPED_TRACE(cut);
+      const std::string cut_path = std::string(MPEG_STREAM_DIR) + "/cut_i.bin";
+      FILE* f = fopen(cut_path.c_str(), "wb");
+      ASSERT_TRUE(f);
+      fwrite(bytes.data(), 1, cut, f);
+      fclose(f);
+      ASSERT_EQ(preview_open(cut_path.c_str(), nullptr, &bitmap, nullptr), 1);
+      for (int64_t position : {static_cast<int64_t>(gop), static_cast<int64_t>(cut)}) {
+        int64_t shown = -1;
+        if (!preview_render(position, pixels.data(), &shown)) continue;
+        ++rendered;
+        const size_t n = static_cast<size_t>(shown - whole.indices.front());
+        ASSERT_LT(n, whole.indices.size());
+        EXPECT_TRUE(pixels == whole.bgr[n]) << "frame " << shown << " from " << position;
+      }
+    }
+    EXPECT_EQ(rendered, 8);  // the GOP before the cut one
+    preview_close();
+  }
+}
+
+}  // namespace
