@@ -68,3 +68,14 @@ if [ ! -s pulldown.m2v ]; then
     mpeg2enc -v 0 -f 3 -p -b 3000 -g 6 -G 12 -o tmp.pulldown.m2v 2>/dev/null
   mv tmp.pulldown.m2v pulldown.m2v
 fi
+# The same from mpeg2enc muxed with sound by mplex, as such recordings come:
+# four GOPs whose time codes count the coded 23.976 frames.
+if [ ! -s pulldown_ps.mpg ]; then
+  ffmpeg -nostdin -v error -f lavfi -i testsrc2=size=352x480:rate=24000/1001 -t 2 \
+    -pix_fmt yuv420p -f yuv4mpegpipe - |
+    mpeg2enc -v 0 -f 3 -p -b 3000 -g 6 -G 12 -o tmp.pulldown_ps.m2v 2>/dev/null
+  ffmpeg -nostdin -v error -y $(tone 48000) -t 2 -c:a mp2 -b:a 192k -f mp2 tmp.pulldown_ps.mp2
+  mplex -v 0 -f 3 -o tmp.pulldown_ps.mpg tmp.pulldown_ps.m2v tmp.pulldown_ps.mp2
+  rm tmp.pulldown_ps.m2v tmp.pulldown_ps.mp2
+  mv tmp.pulldown_ps.mpg pulldown_ps.mpg
+fi
