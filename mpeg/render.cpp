@@ -147,6 +147,9 @@ int position_at_gop(Reader& r, uint32_t& pos, DecoderContext& ctx, int64_t posit
   r.bits_left = 8;
   target = ctx.gop_scan[GOP_I_DISPLAY_NUMBER];
   display_reset(ctx, target);
+  // A quant matrix extension decoded before loads matrices this GOP may
+  // not see: every restart begins with the sequence's own.
+  load_quant_matrices(ctx, ctx.slice_state.quant_tables);
   return 1;
 }
 
