@@ -39,13 +39,14 @@ bool is_field_picture(const PictureHeader& h) {
 
 }  // namespace
 
-int scan_gop(Reader& r, uint32_t& pos, const FrameRateRecord& rate, int64_t result[3]) {
+int scan_gop(Reader& r, uint32_t& pos, const FrameRateRecord& rate, int64_t result[3], int64_t search_end) {
   // 1. The next GOP header, and the sequence header right before it.
   uint64_t sequence_token = 0;
   bool have_sequence = false;
   uint32_t code;
   for (;;) {
     if (!next_code(r, pos, code)) return 0;
+    if (search_end >= 0 && static_cast<int64_t>(r.buffer_offset + pos) - 4 > search_end) return 0;
     if (code == GROUP_START_CODE) break;
     have_sequence = code == SEQUENCE_HEADER_CODE;
     if (have_sequence) sequence_token = stream_token(r, pos - 4);

@@ -20,4 +20,7 @@ enum { GOP_RESTART_TOKEN = 0, GOP_I_DISPLAY_NUMBER = 1, GOP_DECODABLE_PICTURES =
 // of pictures decodable from that I picture on. 0 when the search or the
 // picture order of the GOP fails; a time code that does not match the
 // pictures counted (3:2 pulldown from some encoders) is no failure.
-int scan_gop(Reader& r, uint32_t& pos, const FrameRateRecord& rate, int64_t result[3]);
+// With `search_end` not negative, the search for the GOP header gives up
+// once it has passed that file offset.
+int scan_gop(Reader& r, uint32_t& pos, const FrameRateRecord& rate, int64_t result[3],
+             int64_t search_end = -1);

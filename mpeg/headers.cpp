@@ -1,6 +1,7 @@
 // Sequence, GOP and picture header parsing and the decoder set-up.
 #include "mpeg/headers.h"
 
+#include <cstdint>
 #include <cstring>
 
 #include "mpeg/limits.h"
@@ -280,6 +281,12 @@ void sequence_frame_rate(const DecoderContext& c, uint32_t& numerator, uint32_t&
     numerator *= static_cast<uint32_t>(c.frame_rate_extension_n + 1);
     denominator *= static_cast<uint32_t>(c.frame_rate_extension_d + 1);
   }
+}
+
+uint32_t sequence_bit_rate(const DecoderContext& c) {
+  // 30 bits of 400 bit/s (with bit_rate_extension) do not fit 32 bits.
+  const uint64_t rate = static_cast<uint64_t>(static_cast<uint32_t>(c.bit_rate_value)) * 400u;
+  return rate > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(rate);
 }
 
 int setup_sequence(DecoderContext& c, SliceState& s) {

@@ -30,3 +30,6 @@ int32_t quantiser_scale(int32_t q_scale_type, int32_t quantiser_scale_code);
 // Frame rate of the sequence, with the MPEG-2 extension factors; 0/1 for
 // a frame_rate_code outside 1..8.
 void sequence_frame_rate(const DecoderContext& ctx, uint32_t& numerator, uint32_t& denominator);
+// The bit rate shown to the user, in bit/s: 400 x bit_rate_value, at most
+// 2^32 - 1 (the stream information record holds 32 bits).
+uint32_t sequence_bit_rate(const DecoderContext& ctx);

@@ -24,6 +24,8 @@ bool Failed(uint32_t pos) { return pos == kReaderFailed; }
 // for the n-bit look-up tables.
 uint32_t Peek(Reader& r, uint32_t& pos, int n) { return show_bits(r, pos, n) & ((1u << n) - 1); }
 
+int Clamp(int v, int low, int high) { return v < low ? low : (v > high ? high : v); }
+
 int Saturate(int v) { return v < -2048 ? -2048 : (v > 2047 ? 2047 : v); }
 
 // MPEG-1 oddification: an even non-zero value moves one step toward zero.
@@ -303,7 +305,8 @@ int decode_intra_block(Reader& r, uint32_t& pos, SliceState& s, int component) {
     differential = static_cast<int>(get_bits(r, pos, size.value) & ((1u << size.value) - 1));
     if (differential < (1 << (size.value - 1))) differential -= (1 << size.value) - 1;
   }
-  s.dc_pred[component] += differential;
+  // Far beyond any valid value, yet never an int overflow in a crafted slice.
+  s.dc_pred[component] = Clamp(s.dc_pred[component] + differential, -(1 << 20), 1 << 20);
   const int mpeg1 = s.mb_params.mpeg1;
   const int precision = mpeg1 ? 0 : s.intra_dc_precision;
   F[0] = static_cast<int16_t>(Saturate(s.dc_pred[component] * (1 << (3 - precision))));

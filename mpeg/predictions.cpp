@@ -40,8 +40,13 @@ struct Prediction {
   }
 
   // Field pictures: the source of a field select, then one 16x8 half.
-  YuvPlanes FieldSource(int s, int select) const {
+  // A missing reference (the second field of a P frame right after a
+  // restart) gives way to the first field of this frame: never the rows
+  // being written, which the sample loops may not read.
+  YuvPlanes FieldSource(int s, int& select) const {
     const int bottom = motion.picture_structure == PICTURE_BOTTOM_FIELD;
+    const Picture* reference = s ? pictures.backward : pictures.forward;
+    if (!reference && motion.second_field) select = !bottom;
     if (motion.second_field && motion.picture_coding_type == 2 && select != bottom) return current;
     return Reference(s);
   }
@@ -53,16 +58,18 @@ struct Prediction {
   void FieldPicture(int s, int copy) const {
     for (int half = 0; half < 2; ++half) {
       const int v = motion.motion_type == MOTION_16X8 ? half : 0;
-      const int select = motion.field_select[v][s];
-      Half(FieldSource(s, select), select, half, motion.PMV[v][s][0], motion.PMV[v][s][1], copy);
+      int select = motion.field_select[v][s];
+      const YuvPlanes source = FieldSource(s, select);
+      Half(source, select, half, motion.PMV[v][s][0], motion.PMV[v][s][1], copy);
     }
   }
   void FieldDualPrime() const {
     const int bottom = motion.picture_structure == PICTURE_BOTTOM_FIELD;
-    const YuvPlanes same = Reference(0);
+    int same_select = bottom;
+    const YuvPlanes same = FieldSource(0, same_select);
     const YuvPlanes opposite = motion.second_field ? current : Reference(0);
     for (int half = 0; half < 2; ++half) {
-      Half(same, bottom, half, motion.PMV[0][0][0], motion.PMV[0][0][1], 1);
+      Half(same, same_select, half, motion.PMV[0][0][0], motion.PMV[0][0][1], 1);
       Half(opposite, !bottom, half, motion.dual_prime[0][0], motion.dual_prime[0][1], 0);
     }
   }
@@ -86,10 +93,14 @@ YuvPlanes picture_planes(const Picture* p, int chroma_format) {
 }
 
 void clip_motion_vectors(MotionState& m, int x, int y, int width, int height) {
+  // The lower half of a 16x8 prediction in a field picture lies 16 frame
+  // rows down: its vector is clipped at its own position.
+  const bool lower_half = m.picture_structure != PICTURE_FRAME && m.motion_type == MOTION_16X8;
   for (int v = 0; v < 2; ++v)
     for (int s = 0; s < 2; ++s) {
+      const int row = v && lower_half ? y + 16 : y;
       m.PMV[v][s][0] = Clamp(m.PMV[v][s][0], -2 * x, 2 * (width - x) - 32);
-      m.PMV[v][s][1] = Clamp(m.PMV[v][s][1], -2 * y, 2 * (height - y) - 32);
+      m.PMV[v][s][1] = Clamp(m.PMV[v][s][1], -2 * row, 2 * (height - row) - 32);
     }
   for (int v = 0; v < 2; ++v) {
     m.dual_prime[v][0] = Clamp(m.dual_prime[v][0], -2 * x, 2 * (width - x) - 32);

@@ -28,9 +28,9 @@ struct MotionState {
 };
 
 // The pictures a prediction reads and writes. Either reference may be
-// absent; a prediction that would read an absent one reads the picture
-// being decoded instead (damaged streams only: the session decodes only
-// pictures whose references it holds).
+// absent; a field of a field picture then reads the other field of its
+// frame, and a frame prediction the picture being decoded (damaged streams
+// only: the session decodes only pictures whose references it holds).
 struct PredictionPictures {
   Picture* forward;
   Picture* backward;
@@ -40,8 +40,9 @@ struct PredictionPictures {
 YuvPlanes picture_planes(const Picture* picture, int chroma_format);
 
 // Limits the state's vectors so that frame predictions of the macroblock at
-// (x, y) (frame coordinates; field pictures: y = 32 x macroblock row) stay
-// inside a width x height picture.
+// (x, y) (frame coordinates; field pictures: y = 32 x macroblock row, and
+// the lower 16x8 half 16 rows further down) stay inside a width x height
+// picture.
 void clip_motion_vectors(MotionState& motion, int x, int y, int width, int height);
 
 // Builds the prediction of the macroblock at (x, y) into the current picture.

@@ -138,15 +138,19 @@ ColourSequence colour_sequence_of(const DecoderContext& c) {
   return s;
 }
 
-int position_at_gop(Reader& r, uint32_t& pos, DecoderContext& ctx, int64_t position, int64_t& target) {
+int position_at_gop(Reader& r, uint32_t& pos, DecoderContext& ctx, int64_t position, int64_t& target,
+                    int64_t search_end) {
   if (reader_seek(r, position, FILE_SEEK_BEGIN) < 0) return 0;
   pos = 0;
-  if (!scan_gop(r, pos, ctx.frame_rate, ctx.gop_scan)) return 0;
+  if (!scan_gop(r, pos, ctx.frame_rate, ctx.gop_scan, search_end)) return 0;
   pos = seek_token(r, static_cast<uint64_t>(ctx.gop_scan[GOP_RESTART_TOKEN]));
   if (pos == kReaderFailed) return 0;
   r.bits_left = 8;
   target = ctx.gop_scan[GOP_I_DISPLAY_NUMBER];
   display_reset(ctx, target);
+  // A quant matrix extension decoded before loads matrices this GOP may
+  // not see: every restart begins with the sequence's own.
+  load_quant_matrices(ctx, ctx.slice_state.quant_tables);
   return 1;
 }
 
@@ -198,9 +202,13 @@ namespace {
 const int64_t kLastGopReach = int64_t(16) << 20;
 const int64_t kLastGopStep = 4096;
 
-// A GOP found from `from` whose I picture comes before `before`.
-int GopBefore(Reader& r, uint32_t& pos, DecoderContext& ctx, int64_t from, int64_t before, int64_t& target) {
-  return position_at_gop(r, pos, ctx, from, target) && target < before;
+// A GOP found from `from`, starting before `position`, whose I picture
+// comes before `before`.
+int GopBefore(Reader& r, uint32_t& pos, DecoderContext& ctx, int64_t from, int64_t position, int64_t before,
+              int64_t& target) {
+  // The GOPs searched for start before `position`: the search need not
+  // read on to the end of a file without GOP headers, some twenty times.
+  return position_at_gop(r, pos, ctx, from, target, position) && target < before;
 }
 
 // The last GOP before `position` whose I picture comes before display index
@@ -214,16 +222,16 @@ int position_at_last_gop(Reader& r, uint32_t& pos, DecoderContext& ctx, int64_t 
   int64_t some = -1;        // one is found from here
   for (; some < 0 && none > 0 && back <= kLastGopReach; back *= 2) {
     int64_t from = position > back ? position - back : 0;
-    if (GopBefore(r, pos, ctx, from, before, target)) some = from;
+    if (GopBefore(r, pos, ctx, from, position, before, target)) some = from;
     else none = from;
   }
   if (some < 0) return 0;
   while (none - some > kLastGopStep) {
     int64_t middle = some + (none - some) / 2;
-    if (GopBefore(r, pos, ctx, middle, before, target)) some = middle;
+    if (GopBefore(r, pos, ctx, middle, position, before, target)) some = middle;
     else none = middle;
   }
-  return GopBefore(r, pos, ctx, some, before, target);
+  return GopBefore(r, pos, ctx, some, position, before, target);
 }
 
 // Decodes from the positioned GOP to its I picture into the target's pixels.

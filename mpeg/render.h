@@ -19,8 +19,10 @@ ColourSequence colour_sequence_of(const DecoderContext& ctx);
 
 // Positions at the first GOP after byte `position`: the reader is left at its
 // restart point, the display state reset to its I picture's display number
-// (returned in `target`). 0 when no usable GOP follows.
-int position_at_gop(Reader& r, uint32_t& pos, DecoderContext& ctx, int64_t position, int64_t& target);
+// (returned in `target`). 0 when no usable GOP follows (before the file
+// offset `search_end`, when that is not negative).
+int position_at_gop(Reader& r, uint32_t& pos, DecoderContext& ctx, int64_t position, int64_t& target,
+                    int64_t search_end = -1);
 
 // Decodes pictures from the reader position, calling `visit` for each
 // output picture, until it returns 0 (result 1) or the data ends (the newer

@@ -140,7 +140,7 @@ int open_session(const char* path, StreamInfo& info) {
   info.height = static_cast<uint32_t>(ctx.vertical_size);
   info.frame_rate_numerator = ctx.frame_rate.frame_rate_numerator;
   info.frame_rate_denominator = ctx.frame_rate.frame_rate_denominator;
-  info.video_bit_rate = static_cast<uint32_t>(ctx.bit_rate_value) * 400u;
+  info.video_bit_rate = sequence_bit_rate(ctx);
   info.audio_found = 0;
   if (program_stream) find_audio(r, info);
   g_bitmap = bitmap_header_for(ctx.horizontal_size, ctx.vertical_size);

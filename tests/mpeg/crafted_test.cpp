@@ -164,4 +164,59 @@ TEST(CraftedStreams, DecodeInsideThePlanesAndRenderWholeFrames) {
         }
 }
 
+// Three GOPs of one 16x16 I picture whose blocks hold one AC coefficient;
+// the second GOP's picture loads an intra matrix of 100s.
+Bytes quant_matrix_stream(std::vector<size_t>& gops) {
+  BitWriter w;
+  put_sequence_header(w, {16, 16, 3, 1000});
+  put_sequence_extension(w, 1, 1);
+  for (int gop = 0; gop < 3; ++gop) {
+    gops.push_back(w.bytes.size());
+    w.start_code(0xB8);
+    w.put(0, 19);
+    w.put(1, 1);
+    w.put(static_cast<uint32_t>(gop), 6);  // seconds
+    w.put(0, 6);
+    w.put(1, 1);
+    w.put(0, 1);
+    put_picture_start(w, 1, 3, 1);
+    if (gop == 1) {
+      w.start_code(0xB5);
+      w.put(3, 4);
+      w.put(1, 1);  // load_intra_quantiser_matrix
+      for (int i = 0; i < 64; ++i) w.put(100, 8);
+      w.put(0, 3);
+    }
+    w.start_code(0x01);
+    w.put(1, 5);
+    w.put(0, 1);
+    w.put(1, 1);  // increment 1
+    w.put(1, 1);  // intra
+    for (int b = 0; b < 4; ++b) w.put(0b10011010, 8);  // DC size 0, AC run 0 level 1, end
+    for (int b = 0; b < 2; ++b) w.put(0b0010, 4);
+  }
+  w.start_code(0xB7);
+  return w.bytes;
+}
+
+// The same position gives the same frame whatever was rendered before.
+TEST(CraftedStreams, QuantMatricesOfAnEarlierRenderDoNotCarryOver) {
+  std::vector<size_t> gops;
+  const std::string path = write_file("crafted_quant.m2v", quant_matrix_stream(gops));
+  BitmapHeader bitmap;
+  ASSERT_EQ(preview_open(path.c_str(), nullptr, &bitmap, nullptr), 1);
+  std::vector<std::vector<uint8_t>> frames;
+  for (size_t gop : {0, 1, 0, 0, 2, 1, 2}) {
+    std::vector<uint8_t> pixels(bitmap.biSizeImage);
+    ASSERT_EQ(preview_render(static_cast<int64_t>(gops[gop]), pixels.data()), 1);
+    frames.push_back(pixels);
+  }
+  preview_close();
+  EXPECT_TRUE(frames[0] != frames[1]);  // the matrix shows
+  EXPECT_TRUE(frames[2] == frames[0]);
+  EXPECT_TRUE(frames[3] == frames[0]);
+  EXPECT_TRUE(frames[6] == frames[4]);
+  EXPECT_TRUE(frames[4] == frames[0]);  // no extension: the sequence's matrix
+}
+
 }  // namespace

@@ -87,4 +87,27 @@ TEST(GopScan, CountsPicturesInDisplayOrder) {
   }
 }
 
+// The back-off from the end of a file looks only for GOPs before a given
+// offset, so a stream without GOP headers is not read to its end each time.
+TEST(GopScan, SearchGivesUpPastItsEnd) {
+  BitWriter w;
+  for (int k = 0; k < 200; ++k) put_picture(w, 'P', 1);  // no GOP header for a while
+  const size_t gop = w.bytes.size();
+  put_gop(w, 0, 1, 0);
+  put_picture(w, 'I', 1);
+  put_picture(w, 'P', 1);
+  w.start_code(0xB7);
+  struct Case {
+    int64_t search_end;
+    int ok;
+  } cases[] = {{-1, 1}, {static_cast<int64_t>(gop) + 1, 1}, {static_cast<int64_t>(gop) - 100, 0}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.search_end);
+    OpenReader in(write_elementary("gop_scan_end.m2v", w.bytes), false);
+    FrameRateRecord rate = {25, 1, 0, 1, 0};
+    int64_t result[3] = {0, 0, 0};
+    EXPECT_EQ(scan_gop(in.r, in.pos, rate, result, c.search_end), c.ok);
+  }
+}
+
 }  // namespace

@@ -120,6 +120,20 @@ TEST(SequenceHeader, ExtensionsFillTheContext) {
   EXPECT_EQ(c.slice_state.chroma_format, 2);
 }
 
+TEST(SequenceHeader, BitRateWithTheExtensionSaturatesAt32Bits) {
+  struct Case {
+    int32_t bit_rate_value;
+    uint32_t bit_rate;
+  } cases[] = {{20000, 8000000}, {10737418, 4294967200u}, {10737419, 0xFFFFFFFFu},
+               {(4095 << 18) + 0x3FFFF, 0xFFFFFFFFu}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.bit_rate_value);
+    DecoderContext ctx = DecoderContext();
+    ctx.bit_rate_value = c.bit_rate_value;
+    EXPECT_EQ(sequence_bit_rate(ctx), c.bit_rate);
+  }
+}
+
 TEST(SequenceHeader, UserDataEndsTheExtensionLoop) {
   BitWriter w;
   put_sequence_header(w, {720, 480, 4, 1000});

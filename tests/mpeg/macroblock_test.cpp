@@ -144,6 +144,17 @@ TEST(BlockDecoders, DcPredictorCarriesDifferentials) {
   EXPECT_EQ(f.s.coefficients[0], 256 * 4);
 }
 
+TEST(BlockDecoders, DcPredictorRunningAwayStaysSaturated) {
+  // dct_dc_size 11 with differential +2047 in every block of a long slice:
+  // the predictor times 8 passes 2^31 after some 131000 blocks.
+  const int blocks = 140000;
+  Bits bits;
+  for (int k = 0; k < blocks; ++k) bits.put(0b111111111, 9).put(0x7FF, 11).end_of_block();
+  Fixture f(bits, 0, 16);
+  for (int k = 0; k < blocks; ++k) ASSERT_EQ(f.intra(), 1);
+  EXPECT_EQ(f.s.coefficients[0], 2047);
+}
+
 TEST(MotionVectors, ComponentDecodingAndWrap) {
   struct Case {
     const char* name;

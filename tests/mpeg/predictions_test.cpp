@@ -76,15 +76,17 @@ TEST(Predictions, SecondFieldOfPFrameReadsTheFirstField) {
   struct Case {
     const char* name;
     int select, second_field, want;
+    bool reference = true;
   };
   const Case cases[] = {
       {"opposite parity in the second field: the first field", 0, 1, 200},
       {"same parity in the second field: the reference", 1, 1, 11},
       {"opposite parity in the first field: the reference", 0, 0, 10},
+      {"same parity, no reference (after a restart): the first field", 1, 1, 200, false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    Pictures p = {fields(10, 11), nullptr, fields(200, 0)};
+    Pictures p = {c.reference ? fields(10, 11) : nullptr, nullptr, fields(200, 0)};
     MotionState m = state(PICTURE_BOTTOM_FIELD, 2, MOTION_FIELD);
     m.motion_forward = 1;
     m.second_field = c.second_field;
@@ -115,6 +117,14 @@ TEST(Predictions, ClippingKeepsFrameVectorsInsideThePicture) {
   EXPECT_EQ(m.PMV[0][0][0], -32);              // -2x
   EXPECT_EQ(m.PMV[0][0][1], 2 * (64 - 32) - 32);
   EXPECT_EQ(m.dual_prime[1][1], 64 - 32 - 16);
+
+  // The lower 16x8 half of a top-row macroblock of a field picture may
+  // point up to 8 field rows up; the upper half not at all.
+  MotionState f = state(PICTURE_TOP_FIELD, 2, MOTION_16X8);
+  f.PMV[0][0][1] = f.PMV[1][0][1] = -16;
+  clip_motion_vectors(f, 0, 0, kWidth, kHeight);
+  EXPECT_EQ(f.PMV[0][0][1], 0);
+  EXPECT_EQ(f.PMV[1][0][1], -16);
 }
 
 }  // namespace
