@@ -50,6 +50,13 @@ extern std::atomic<int32_t> g_writeFromHead;     // 1: output offset back to 0
 extern std::atomic<int32_t> g_keepPreviousTail;  // 1: output offset kept (acts once)
 extern std::atomic<int32_t> g_audioDelay;        // tenths of a second, -99..99
 
+// The input path (Input/File): Browse writes it on the user-interface thread,
+// the Copy worker when it moves on to the next piece, and both read it. It is
+// copied in and out whole under a busy flag that is held for nothing else, so
+// that neither side ever reads a half-written path. `path` holds 260 bytes.
+void StoreInputPath(const char* path);
+void LoadInputPath(char* path);
+
 // Audio bit rate in kbit/s as last found in an MPEG audio header by any
 // preview session (value 8 of its stream information record); 0 until then.
 extern std::atomic<uint32_t> g_audioBitRate;

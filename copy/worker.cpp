@@ -113,7 +113,9 @@ void TakeOverNewInput() {
     }
     g_inputFile = INVALID_HANDLE_VALUE;
   }
-  int64_t size = ProbeFileSize(g_settings.File);
+  char path[MAX_PATH];
+  LoadInputPath(path);
+  int64_t size = ProbeFileSize(path);
   g_inputSize = size > 0 ? uint64_t(size) : 0;
   g_inputOffset = StartInputOffset(g_startPermille.load(), g_inputSize.load());
   UpdateProgressText();
@@ -138,14 +140,16 @@ void OnEndOfInput() {
   // Signed difference: still right when the tick count wraps.
   if (int32_t(now - g_worker.endDeadline) <= 0) return;
   int numbered = 0;
-  char current[MAX_PATH];
-  strcpy(current, g_settings.File);
-  if (g_settings.Serial && FindNextPiece(g_settings.File, &numbered)) {
+  char current[MAX_PATH], next[MAX_PATH];
+  LoadInputPath(current);
+  strcpy(next, current);
+  if (g_settings.Serial && FindNextPiece(next, &numbered)) {
     if (numbered) {
       g_keepPreviousTail = 1;
       strcpy(g_worker.previousInputPath, current);
     }
-    SetDlgItemTextA(g_controlWindow, IDC_INPUT_PATH, g_settings.File);
+    StoreInputPath(next);
+    SetDlgItemTextA(g_controlWindow, IDC_INPUT_PATH, next);
     g_writeFromHead = 0;
     RaiseCommands(CMD_NEW_INPUT);
     g_startPermille = 0;
@@ -282,9 +286,9 @@ bool PrepareCopy() {
       InitialiseOutputFile(PollRequests, g_chunk, g_worker.message) != INIT_DONE)
     return false;
   if (g_inputFile != INVALID_HANDLE_VALUE) return true;
-  g_inputFile = CreateFileA(g_settings.File, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+  LoadInputPath(g_worker.inputPath);
+  g_inputFile = CreateFileA(g_worker.inputPath, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  strcpy(g_worker.inputPath, g_settings.File);
   if (g_inputFile == INVALID_HANDLE_VALUE) return Failed(kInputOpenFailed, g_worker.inputPath);
   return true;
 }
@@ -312,13 +316,16 @@ void WaitBeforeCycle() {
   }
 }
 
+}  // namespace
+
 void RestorePlayerStopButton() {
-  if (!FindPlayerWindow() || !g_settings.NoStop) return;
-  HWND stop = FindDescendant(g_currentPlayerWindow, "Button", nullptr, 11, 0);
+  // The Player just found: the one the last poll saw may be gone or not yet
+  // known, and a null parent would search every window on the desktop.
+  HWND player = FindPlayerWindow();
+  if (!player || !g_settings.NoStop) return;
+  HWND stop = FindDescendant(player, "Button", nullptr, 11, 0);
   if (stop && !IsWindowEnabled(stop)) EnableWindow(stop, TRUE);
 }
-
-}  // namespace
 
 bool WindowRefreshDue(DWORD now, DWORD last) { return now - last >= kWindowRefreshMs; }
 
