@@ -131,6 +131,7 @@ struct DisplayRecord {
   int32_t repeat_first_field;
   int32_t top_field_first;
   int32_t progressive_frame;
+  int32_t complete;  // every slice of the picture (both fields) was decoded
 };
 
 // Output pictures in display order; see display.h.

@@ -85,6 +85,7 @@ void display_begin_picture(DecoderContext& ctx, const PictureHeader& h) {
   r.repeat_first_field = h.has_coding_extension ? h.repeat_first_field : 0;
   r.top_field_first = h.has_coding_extension ? h.top_field_first : 0;
   r.progressive_frame = h.has_coding_extension ? h.progressive_frame : 1;
+  r.complete = 0;
 }
 
 void display_move_references(DecoderContext& ctx) {

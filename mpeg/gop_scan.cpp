@@ -128,11 +128,10 @@ int scan_gop(Reader& r, uint32_t& pos, const FrameRateRecord& rate, int64_t resu
 
   uint32_t fps = whole_frames_per_second(rate.frame_rate_numerator, rate.frame_rate_denominator);
   int64_t t1 = gop_frame_number(first, fps);
-  if (state == 5) {
-    if (c[0] + c[1] + c[2] != gop_frame_number(second, fps) - t1) return 0;
-  } else if (last_code != SEQUENCE_END_CODE) {
-    c[2] -= 2;
-  }
+  // The pictures counted need not match the next GOP's time code: 3:2
+  // pulldown encoders count coded frames in it while the frame rate says
+  // 29.97. The I picture is then numbered by its own GOP's time code.
+  if (state != 5 && last_code != SEQUENCE_END_CODE) c[2] -= 2;
   result[GOP_RESTART_TOKEN] = static_cast<int64_t>(restart);
   result[GOP_I_DISPLAY_NUMBER] = t1 - rate.base_frame_number + c[1];
   result[GOP_DECODABLE_PICTURES] = c[0] + c[2] + c[4];

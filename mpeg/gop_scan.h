@@ -18,5 +18,6 @@ enum { GOP_RESTART_TOKEN = 0, GOP_I_DISPLAY_NUMBER = 1, GOP_DECODABLE_PICTURES =
 // From the reader's position: the next GOP's restart token (its sequence
 // header's, or its own), the display number of its I picture and the number
 // of pictures decodable from that I picture on. 0 when the search or the
-// picture order of the GOP fails.
+// picture order of the GOP fails; a time code that does not match the
+// pictures counted (3:2 pulldown from some encoders) is no failure.
 int scan_gop(Reader& r, uint32_t& pos, const FrameRateRecord& rate, int64_t result[3]);

@@ -47,7 +47,7 @@ uint32_t read_more(Reader& r, uint32_t& pos, uint32_t& budget) {
   return got;
 }
 
-// First payload byte of a video PES packet whose header data starts at p
+// First payload byte of a PES packet whose header data starts at p
 // (the byte after PES_packet_length); never beyond the packet's end.
 uint32_t pes_payload_start(const uint8_t* b, uint32_t p, uint32_t end) {
   if (p >= end) return end;
@@ -68,6 +68,46 @@ uint32_t pes_payload_start(const uint8_t* b, uint32_t p, uint32_t end) {
   return p < end ? p : end;
 }
 
+// unit_length results besides a length.
+const int32_t kUnitTruncated = 0;  // the header is not all in the data yet
+const int32_t kNoUnit = -1;        // no pack, system header or packet starts here
+
+// Length of the pack header, system header or PES packet whose start code
+// begins at b[i], from what b[0..valid) holds.
+int32_t unit_length(const uint8_t* b, uint32_t i, uint32_t valid) {
+  if (i + 4 > valid) return kUnitTruncated;
+  if (b[i] != 0 || b[i + 1] != 0 || b[i + 2] != 1) return kNoUnit;
+  const uint8_t id = b[i + 3];
+  if (id == 0xB9) return 4;  // program end
+  if (id == PACK_START_CODE) {
+    if (i + 5 > valid) return kUnitTruncated;
+    if ((b[i + 4] & 0xF0) == 0x20) return 12;  // ISO/IEC 11172-1
+    if ((b[i + 4] & 0xC0) != 0x40) return kNoUnit;
+    if (i + 14 > valid) return kUnitTruncated;
+    return 14 + (b[i + 13] & 7);  // ISO/IEC 13818-1, with its stuffing
+  }
+  if (id < 0xBB) return kNoUnit;  // a video start code
+  if (i + 6 > valid) return kUnitTruncated;
+  return 6 + (static_cast<int32_t>(b[i + 4]) << 8 | b[i + 5]);
+}
+
+// Scans b[i..last] for a pack or packet start whose successor, when it lies
+// in the data, starts a pack or packet too: a lone 00 00 01 Cx inside a
+// payload is seldom followed by another start code at its announced end.
+bool find_footing(const uint8_t* b, uint32_t& i, uint32_t last, uint32_t valid) {
+  for (;;) {
+    if (!scan_start_code(b, i, last, [](uint8_t x) { return x >= 0xB9; })) return false;
+    const int32_t length = unit_length(b, i, valid);
+    if (length > 0) {
+      const uint32_t next = i + static_cast<uint32_t>(length);
+      if (next + 4 > valid || unit_length(b, next, valid) != kNoUnit) return true;
+    } else if (length == kUnitTruncated) {
+      return true;
+    }
+    ++i;
+  }
+}
+
 }  // namespace
 
 void reader_init(Reader& r, FileHandle file) {
@@ -79,6 +119,7 @@ void reader_init(Reader& r, FileHandle file) {
   r.bits_left = 0;
   r.program_stream = false;
   r.stream_id = 0;
+  r.next_packet = 0;
   r.data_ended = false;
 }
 
@@ -89,6 +130,8 @@ int64_t reader_seek(Reader& r, int64_t offset, FileSeekMethod method) {
   int64_t position = file_seek(r.file, offset, method);
   if (position < 0) return -1;
   r.buffer_offset = static_cast<uint64_t>(position);
+  // A pack or packet is expected here; when none is, the reader scans.
+  r.next_packet = r.buffer_offset;
   return position;
 }
 
@@ -125,22 +168,53 @@ int reader_fill(Reader& r, uint32_t& pos, uint32_t& budget, bool audio) {
       return !stalled && pos < r.valid;
     }
 
-    uint32_t margin = (budget != 0 && r.valid > kReaderBufferSize - 1) ? kMoveUnit : 6;
-    uint32_t s = pos;
-    bool found = r.valid >= margin &&
-                 scan_start_code(r.buffer, s, r.valid - margin, [audio](uint8_t x) {
-                   return (x & 0xF0) == 0xE0 || (audio && (x & 0xE0) == 0xC0);
-                 });
-    if (!found) {
+    if (r.next_packet == kNoFooting || r.next_packet < r.buffer_offset) {
+      // Lost: scan for a pack or packet that its successor confirms.
+      r.next_packet = kNoFooting;
+      uint32_t margin = (budget != 0 && r.valid > kReaderBufferSize - 1) ? kMoveUnit : 6;
+      uint32_t s = pos;
+      if (r.valid >= margin && find_footing(r.buffer, s, r.valid - margin, r.valid)) {
+        r.next_packet = r.buffer_offset + s;
+        pos = s;
+        continue;
+      }
       if (budget == 0 || r.valid <= kMoveUnit || stalled) return 0;
       // Keep the tail: a start code may straddle the next read.
       pos = r.valid - margin;
       continue;
     }
 
-    r.stream_id = r.buffer[s + 3];
+    const uint64_t at = r.next_packet - r.buffer_offset;
+    if (at > r.valid) {
+      // Stepping over a packet whose end is not read yet.
+      if (stalled) return 0;
+      pos = r.valid;
+      continue;
+    }
+    uint32_t s = static_cast<uint32_t>(at);
+    const int32_t length = unit_length(r.buffer, s, r.valid);
+    if (length == kUnitTruncated) {
+      if (stalled) return 0;
+      pos = s;  // read on: its header is not all here
+      continue;
+    }
+    if (length == kNoUnit) {
+      r.next_packet = kNoFooting;
+      pos = s;
+      continue;
+    }
+    const uint32_t id = r.buffer[s + 3];
+    const bool wanted = (id & 0xF0) == 0xE0 || (audio && (id & 0xE0) == 0xC0);
+    if (!wanted) {
+      // A pack, system header or packet of another stream: step over it.
+      r.next_packet += static_cast<uint32_t>(length);
+      pos = min_u32(s + static_cast<uint32_t>(length), r.valid);
+      continue;
+    }
+
+    r.stream_id = id;
     r.packet_offset = r.buffer_offset + s;
-    r.limit = s + 6 + (static_cast<uint32_t>(r.buffer[s + 4]) << 8 | r.buffer[s + 5]);
+    r.limit = s + static_cast<uint32_t>(length);
     pos = s;
     if (r.valid < r.limit) {
       read_more(r, pos, budget);
@@ -150,11 +224,12 @@ int reader_fill(Reader& r, uint32_t& pos, uint32_t& budget, bool audio) {
       }
       s = pos;
     }
-    if ((r.stream_id & 0xF0) != 0xE0) {
-      pos = s + 6;  // audio: its header data, for the caller to look at
+    r.next_packet = r.buffer_offset + r.limit;
+    uint32_t payload = pes_payload_start(r.buffer, s + 6, r.limit);
+    if ((id & 0xF0) != 0xE0) {
+      pos = payload;  // audio: its payload, for the caller to look at
       return 1;
     }
-    uint32_t payload = pes_payload_start(r.buffer, s + 6, r.limit);
     memcpy(r.buffer + payload - 4, carry, 4);
     pos = payload - unread;
     return 1;

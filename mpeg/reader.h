@@ -23,6 +23,7 @@ const uint32_t kReaderFailed = 0xFFFFFFFF;
 const uint32_t kProbeBudget = 32768;     // first probe; return to a token
 const uint32_t kSearchBudget = 0x200000; // any start-code search by the parsers
 const uint32_t kRefillBudget = 0x10000;  // refill inside a bit read
+const uint64_t kNoFooting = ~uint64_t{0};
 
 enum : uint32_t {
   PICTURE_START_CODE = 0x00,
@@ -45,6 +46,9 @@ struct Reader {
   uint32_t bits_left;      // 0..8 unread low bits of buffer[pos]
   bool program_stream;     // only video PES payload is delivered
   uint32_t stream_id;      // program stream: stream_id of the current packet
+  // Program stream: file offset where the next pack or packet should begin,
+  // or kNoFooting when the reader must scan for one.
+  uint64_t next_packet;
   bool data_ended;         // no more data came: buffer[limit..limit + 8) are zeros
   // Slack after the data: find_code may look up to three bytes past its
   // last index, a failed position may be one past the end, and the zeros

@@ -1,6 +1,8 @@
 // The session's picture loop and the two ways it is used.
 #include "mpeg/render.h"
 
+#include <cstring>
+
 #include "mpeg/display.h"
 #include "mpeg/gop_scan.h"
 #include "mpeg/headers.h"
@@ -38,29 +40,47 @@ struct Loop {
     return p;
   }
 
-  // The second field of a field picture, when the next picture is one.
-  void SecondField(Picture* current) {
+  // The second field of a field picture, when the next picture is the
+  // opposite field. 1 when all its slices were decoded.
+  int SecondField(Picture* current) {
     uint32_t code = 0;
-    if (!next_start_code(r, pos, reader_budget(r, kSearchBudget), code)) return;
-    if (code != PICTURE_START_CODE) return;
+    do {  // past slices that lie beyond the first field
+      code = 0;
+      if (!next_start_code(r, pos, reader_budget(r, kSearchBudget), code)) return 0;
+    } while (code >= 1 && code <= SLICE_START_CODE_LAST);
+    if (code != PICTURE_START_CODE) return 0;
     const uint64_t header_start = stream_token(r, pos - 4);
     PictureHeader second;
     const int32_t progressive = ctx.mpeg2 ? ctx.progressive_sequence : 1;
-    if (!parse_picture_header(r, pos, second, progressive)) return;
-    if (second.picture_structure == PICTURE_FRAME || second.picture_coding_type < 1 ||
+    if (!parse_picture_header(r, pos, second, progressive)) return 0;
+    if (second.picture_structure != 3 - ctx.picture.picture_structure || second.picture_coding_type < 1 ||
         second.picture_coding_type > 3) {
       pos = seek_token(r, header_start);  // the loop decodes it as a picture of its own
       r.bits_left = 8;
-      return;
+      return 0;
     }
     setup_picture(second, ctx.slice_state);
     ctx.slice_state.second_field = 1;
-    decode_picture_slices(r, pos, Pictures(second.picture_coding_type, current), ctx.slice_state);
+    return decode_picture_slices(r, pos, Pictures(second.picture_coding_type, current), ctx.slice_state);
   }
 
-  void Decode(int type, Picture* current) {
-    decode_picture_slices(r, pos, Pictures(type, current), ctx.slice_state);
-    if (ctx.picture.picture_structure != PICTURE_FRAME) SecondField(current);
+  // 1 when the whole picture, both fields of a field pair, was decoded; the
+  // lines of a missing second field are black, never stale storage.
+  int Decode(int type, Picture* current) {
+    const int first = decode_picture_slices(r, pos, Pictures(type, current), ctx.slice_state);
+    if (ctx.picture.picture_structure == PICTURE_FRAME) return first;
+    if (SecondField(current)) return first;
+    BlackenField(current, ctx.picture.picture_structure == PICTURE_TOP_FIELD);
+    return 0;
+  }
+
+  void BlackenField(Picture* p, int bottom) {
+    const int chroma_rows = ctx.slice_state.chroma_format == 1 ? p->height / 2 : p->height;
+    for (int y = bottom; y < p->height; y += 2) memset(p->y + y * p->width, 16, p->width);
+    for (int y = bottom; y < chroma_rows; y += 2) {
+      memset(p->cb + y * p->width, 128, p->width);
+      memset(p->cr + y * p->width, 128, p->width);
+    }
   }
 
   // One coded picture after its start code. 0 when out of memory.
@@ -69,6 +89,7 @@ struct Loop {
     if (!parse_picture_header(r, pos, ctx.picture, progressive)) return 1;
     const int type = ctx.picture.picture_coding_type;
     if (type < 1 || type > 3) return 1;  // D pictures are not decoded
+    if (ctx.picture.picture_structure == 0) return 1;  // reserved: neither frame nor field
     setup_picture(ctx.picture, ctx.slice_state);
     ctx.slice_state.second_field = 0;
     Picture* p = picture_new(ctx.coded_width, ctx.coded_height);
@@ -82,7 +103,7 @@ struct Loop {
         refs[CURRENT_PICTURE] = nullptr;
         return 1;
       }
-      Decode(type, p);
+      ctx.display_records[DECODING_RECORD].complete = Decode(type, p);
       display_output_b_picture(ctx);
       Emit();
       return 1;
@@ -95,7 +116,7 @@ struct Loop {
       refs[BACKWARD_REFERENCE] = nullptr;
       return 1;
     }
-    Decode(type, p);
+    ctx.display_records[NEWER_RECORD].complete = Decode(type, p);
     return 1;
   }
 };
@@ -153,16 +174,18 @@ struct RenderTarget {
   uint8_t* pixels;
   int32_t chroma_format;
   bool found;
+  bool incomplete;  // the target came, partly decoded
 };
 
 int RenderVisit(void* user, const DisplayRecord& record, const Picture* p) {
   RenderTarget& t = *static_cast<RenderTarget*>(user);
   if (record.display_index < t.target) return 1;
-  if (record.display_index == t.target) {
+  if (record.display_index == t.target && record.complete) {
     convert_to_bgr(YuvPlanes{p->y, p->cb, p->cr, p->width, p->height, t.chroma_format}, t.conversion,
                    t.pixels);
     t.found = true;
   }
+  t.incomplete = record.display_index == t.target && !record.complete;
   return 0;  // the target, or past it without a match
 }
 
@@ -175,24 +198,44 @@ namespace {
 const int64_t kLastGopReach = int64_t(16) << 20;
 const int64_t kLastGopStep = 4096;
 
-// The last GOP before `position` when none follows it: the end of a file, or
-// of a recording still being written, shows its last frames, not nothing.
-int position_at_last_gop(Reader& r, uint32_t& pos, DecoderContext& ctx, int64_t position, int64_t& target) {
-  int64_t none = position;  // no GOP is found from here on
+// A GOP found from `from` whose I picture comes before `before`.
+int GopBefore(Reader& r, uint32_t& pos, DecoderContext& ctx, int64_t from, int64_t before, int64_t& target) {
+  return position_at_gop(r, pos, ctx, from, target) && target < before;
+}
+
+// The last GOP before `position` whose I picture comes before display index
+// `before`: the end of a file, or of a recording still being written, shows
+// its last frames, not nothing, and a picture the data cuts short gives way
+// to the GOP before it.
+int position_at_last_gop(Reader& r, uint32_t& pos, DecoderContext& ctx, int64_t position, int64_t before,
+                         int64_t& target) {
+  int64_t none = position;  // no such GOP is found from here on
   int64_t back = 65536;
-  int64_t some = -1;        // a GOP is found from here
+  int64_t some = -1;        // one is found from here
   for (; some < 0 && none > 0 && back <= kLastGopReach; back *= 2) {
     int64_t from = position > back ? position - back : 0;
-    if (position_at_gop(r, pos, ctx, from, target)) some = from;
+    if (GopBefore(r, pos, ctx, from, before, target)) some = from;
     else none = from;
   }
   if (some < 0) return 0;
   while (none - some > kLastGopStep) {
     int64_t middle = some + (none - some) / 2;
-    if (position_at_gop(r, pos, ctx, middle, target)) some = middle;
+    if (GopBefore(r, pos, ctx, middle, before, target)) some = middle;
     else none = middle;
   }
-  return position_at_gop(r, pos, ctx, some, target);
+  return GopBefore(r, pos, ctx, some, before, target);
+}
+
+// Decodes from the positioned GOP to its I picture into the target's pixels.
+// 1 shown, 0 not, -1 when the picture came but the data cut it short.
+int RenderTargetFrom(Reader& r, uint32_t& pos, DecoderContext& ctx, int64_t target, uint8_t* pixels) {
+  ctx.target_display_index = target;
+  RenderTarget t = {target, build_colour_conversion(colour_sequence_of(ctx)), pixels,
+                    ctx.slice_state.chroma_format, false, false};
+  // The last reference of the data comes out only at its end: not rendered.
+  const int result = decode_pictures(r, pos, ctx, RenderVisit, &t);
+  if (t.found && result == 1) return 1;
+  return t.incomplete ? -1 : 0;
 }
 
 }  // namespace
@@ -202,13 +245,15 @@ int render_frame(Reader& r, DecoderContext& ctx, int64_t position, uint8_t* pixe
   uint32_t pos = 0;
   int64_t target;
   if (!position_at_gop(r, pos, ctx, position, target) &&
-      !position_at_last_gop(r, pos, ctx, position, target))
+      !position_at_last_gop(r, pos, ctx, position, INT64_MAX, target))
     return 0;
-  ctx.target_display_index = target;
-  RenderTarget t = {target, build_colour_conversion(colour_sequence_of(ctx)), pixels,
-                    ctx.slice_state.chroma_format, false};
-  // The last reference of the data comes out only at its end: not rendered.
-  if (decode_pictures(r, pos, ctx, RenderVisit, &t) != 1 || !t.found) return 0;
+  int result = RenderTargetFrom(r, pos, ctx, target, pixels);
+  if (result < 0) {
+    // Cut short (the live end of a recording): the last whole GOP before it.
+    if (!position_at_last_gop(r, pos, ctx, position, target, target)) return 0;
+    result = RenderTargetFrom(r, pos, ctx, target, pixels);
+  }
+  if (result != 1) return 0;
   shown = target;
   return 1;
 }
@@ -226,6 +271,7 @@ struct AllFrames {
 
 int AllVisit(void* user, const DisplayRecord& record, const Picture* p) {
   AllFrames& a = *static_cast<AllFrames*>(user);
+  if (!record.complete) return 1;  // a partly decoded picture is not shown
   convert_to_bgr(YuvPlanes{p->y, p->cb, p->cr, p->width, p->height, a.chroma_format}, a.conversion,
                  a.pixels);
   ++a.count;

@@ -14,9 +14,19 @@
 
 namespace {
 
-const uint32_t kAudioBitRate[16] = {0,   32,  48,  56,  64,  80,  96,  112,
-                                    128, 160, 192, 224, 256, 320, 384, 0};
-const uint32_t kAudioSamplingFrequency[4] = {44100, 48000, 32000, 0};
+// kbit/s by bit-rate index: ISO/IEC 11172-3 (ID 1) and the lower sampling
+// frequencies of ISO/IEC 13818-3 (ID 0), layers I, II, III. Index 0 is free
+// format and 15 forbidden: both 0.
+const uint32_t kAudioBitRate[2][3][16] = {
+    {{0, 32, 48, 56, 64, 80, 96, 112, 128, 144, 160, 176, 192, 224, 256, 0},
+     {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160, 0},
+     {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160, 0}},
+    {{0, 32, 64, 96, 128, 160, 192, 224, 256, 288, 320, 352, 384, 416, 448, 0},
+     {0, 32, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 384, 0},
+     {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 0}},
+};
+// Hz by sampling-frequency index and ID; index 3 is reserved.
+const uint32_t kAudioSamplingFrequency[2][4] = {{22050, 24000, 16000, 0}, {44100, 48000, 32000, 0}};
 const char* const kAudioMode[4] = {"stereo", "intensity stereo", "dual channel", "monaural"};
 
 // Held by open, close and render: the Copy worker may close from its thread.
@@ -86,24 +96,28 @@ void init_display_state(DecoderContext& ctx) {
   ctx.target_display_index = -1;
 }
 
-// The first audio packet within 2 MiB, and the first frame header in it.
+// A frame header of a known layer, bit rate and sampling frequency: a
+// syncword in the data seldom also has these.
+bool plausible_audio_header(const uint8_t* b) {
+  return b[0] == 0xFF && (b[1] & 0xF0) == 0xF0 && (b[1] & 0x06) != 0 && (b[2] & 0xF0) != 0xF0 &&
+         (b[2] & 0x0C) != 0x0C;
+}
+
+// The first frame header in the audio packets within 2 MiB.
 void find_audio(Reader& r, StreamInfo& info) {
   if (reader_seek(r, 0, FILE_SEEK_BEGIN) < 0) return;
   uint32_t pos = 0;
   uint32_t budget = reader_budget(r, kSearchBudget);
   while (reader_fill(r, pos, budget, true)) {
-    if ((r.stream_id & 0xE0) != 0xC0) {
-      pos = r.limit;  // a video packet: pass it over
-      continue;
+    const uint32_t end = r.limit;
+    if ((r.stream_id & 0xE0) == 0xC0) {
+      for (uint32_t i = pos; i + 4 <= end; ++i) {
+        if (!plausible_audio_header(r.buffer + i)) continue;
+        audio_header_info(r.buffer + i, info);
+        return;
+      }
     }
-    const uint8_t* b = r.buffer;
-    for (uint32_t i = pos; i + 1 < r.valid; ++i) {
-      if (b[i] != 0xFF || b[i + 1] == 0xFF || (b[i + 1] & 0xF0) != 0xF0) continue;
-      if (i + 3 >= r.valid) return;  // only the first match counts
-      audio_header_info(b + i, info);
-      return;
-    }
-    return;
+    pos = end;  // on to the next packet
   }
 }
 
@@ -136,9 +150,10 @@ int open_session(const char* path, StreamInfo& info) {
 }  // namespace
 
 void audio_header_info(const uint8_t* b, StreamInfo& info) {
+  const uint32_t id = (b[1] >> 3) & 1;  // 0: lower sampling frequencies
   info.audio_layer = (4 - ((b[1] >> 1) & 3)) & 3;
-  info.audio_bit_rate = kAudioBitRate[(b[2] >> 4) & 15];
-  info.audio_sampling_frequency = kAudioSamplingFrequency[(b[2] >> 2) & 3];
+  info.audio_bit_rate = info.audio_layer ? kAudioBitRate[id][info.audio_layer - 1][(b[2] >> 4) & 15] : 0;
+  info.audio_sampling_frequency = kAudioSamplingFrequency[id][(b[2] >> 2) & 3];
   info.audio_mode = kAudioMode[(b[3] >> 6) & 3];
   info.audio_found = 1;
 }

@@ -32,6 +32,7 @@ struct SliceDecoder {
   int end;            // address after the last macroblock
   int row_height;     // frame rows per macroblock row: 16, or 32 in field pictures
   MacroblockModes modes;
+  bool concealed;     // some macroblock was not decoded from the data
 
   int X(int address) const { return address % width; }
   int Y(int address) const { return address / width * row_height; }
@@ -83,6 +84,7 @@ struct SliceDecoder {
   }
 
   void ConcealRange(int from, int to) {
+    if (from < to) concealed = true;
     for (int a = from; a < to; a += 16) Conceal(a);
   }
 
@@ -127,6 +129,7 @@ struct SliceDecoder {
   // first macroblock it did not decode. 1 at the end of the picture.
   int Macroblocks(int& address) {
     for (;;) {
+      if (address >= end) return 1;
       if (!parse_macroblock(r, pos, modes, s.mb_params)) return 0;
       const bool intra = modes.flags & MB_INTRA;
       if (!intra) {
@@ -172,7 +175,10 @@ struct SliceDecoder {
     int expected = 0;
     for (;;) {
       uint32_t code = 0;
-      if (!next_start_code(r, pos, reader_budget(r, kSearchBudget), code)) return 1;
+      if (!next_start_code(r, pos, reader_budget(r, kSearchBudget), code)) {
+        ConcealRange(expected ? expected - 16 : 0, end);  // the data ended inside the picture
+        return 0;
+      }
       if (code < 1 || code > SLICE_START_CODE_LAST) {
         pos -= 4;  // the caller's next search finds this code again
         ConcealRange(expected ? expected - 16 : 0, end);
@@ -180,7 +186,7 @@ struct SliceDecoder {
       }
       int address = SliceStart(code);
       if (address < 0) continue;
-      if (address != expected && !(address < expected && expected < address + width)) {
+      if (address >= end || (address != expected && !(address < expected && expected < address + width))) {
         const int from = expected ? expected - 16 : 0;
         const bool to_end = address >= end || address < from;
         ConcealRange(from, to_end ? end : address);
@@ -188,7 +194,21 @@ struct SliceDecoder {
       }
       const int done = Macroblocks(address);
       expected = address;
-      if (done || address >= end) return 1;
+      if (done || address >= end) return concealed ? 0 : 1;
+    }
+  }
+
+  // Frame rows below the last whole macroblock row of a field picture
+  // (a picture whose height is not a multiple of 32) that no slice reaches.
+  void BlackenUncoveredRows() {
+    const int height = pictures.current->height;
+    const int first = height / 32 * 32;
+    const int bottom = s.picture_structure == PICTURE_BOTTOM_FIELD;
+    const int chroma_shift = s.chroma_format == 1 ? 1 : 0;
+    for (int y = first + bottom; y < height; y += 2) memset(planes.y + y * width, 16, width);
+    for (int y = (first >> chroma_shift) + bottom; y < height >> chroma_shift; y += 2) {
+      memset(planes.cb + y * width, 128, width);
+      memset(planes.cr + y * width, 128, width);
     }
   }
 };
@@ -198,12 +218,21 @@ struct SliceDecoder {
 int decode_picture_slices(Reader& r, uint32_t& pos, const PredictionPictures& pictures, SliceState& s) {
   const Picture* current = pictures.current;
   SliceDecoder d = {r, pos, pictures, s, picture_planes(current, s.chroma_format), current->width,
-                    current->height, 0, 16, {}};
+                    current->height, 0, 16, {}, false};
+  // The reserved structure 0 is no field: nothing of it is decoded.
+  if (s.picture_structure < PICTURE_TOP_FIELD || s.picture_structure > PICTURE_FRAME) return 0;
   const bool field = s.picture_structure != PICTURE_FRAME;
   d.row_height = field ? 32 : 16;
   d.end = current->width * (current->height / d.row_height);
   memset(&d.modes, 0, sizeof d.modes);
   d.modes.flags = MB_INTRA;
   reset_motion(d.modes, s.mb_params);
+  d.concealed = false;
+  if (field && current->height % 32) {
+    // Fields of such a picture leave rows no slice can reach: never whole.
+    d.BlackenUncoveredRows();
+    d.Run();
+    return 0;
+  }
   return d.Run();
 }

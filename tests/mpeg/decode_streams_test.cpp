@@ -152,7 +152,7 @@ bool mpegframe_render(const std::string& path, const std::string& where, const s
 
 TEST(RenderStreams, FrameAtPermilleIsFfmpegsFrameOfItsIndex) {
   for (const std::string& name : all_test_streams()) {
-    if (name == "pulldown.m2v") continue;
+    if (name.compare(0, 8, "pulldown") == 0) continue;  // see PulldownGopsShowTheirIPictures
     const std::string path = stream_path(name);
     SCOPED_TRACE(path);
     BitmapHeader bitmap;
@@ -209,9 +209,9 @@ TEST(RenderStreams, FrameAtPermilleIsFfmpegsFrameOfItsIndex) {
 
 TEST(DecodeStreams, EveryFrameMatchesFfmpeg) {
   for (const std::string& name : all_test_streams()) {
-    // Its GOP time codes do not count the repeated fields, so the GOP scan
-    // finds no usable GOP in it (see RenderStreams for what it gives).
-    if (name == "pulldown.m2v") continue;
+    // Their GOP time codes do not count the repeated fields, so the frame
+    // numbers are not ffmpeg's (see PulldownGopsShowTheirIPictures).
+    if (name.compare(0, 8, "pulldown") == 0) continue;
     const std::string path = stream_path(name);
     SCOPED_TRACE(path);
     BitmapHeader bitmap;
@@ -260,7 +260,7 @@ namespace {
 // packet: everything before the cut decodes as in the whole file, and only
 // the pictures that need the cut one may differ.
 TEST(DecodeStreams, AStreamCutAnywhereDecodesAsFarAsItGoes) {
-  for (const char* name : {"mpeg2_ps.mpg", "interlaced.m2v", "mpeg1_es.m1v"}) {
+  for (const char* name : {"mpeg2_ps.mpg", "interlaced.m2v", "mpeg1_es.m1v", "mp3_ps.mpg", "mpeg1_system.mpg"}) {
     const std::string path = stream_path(name);
     SCOPED_TRACE(path);
     BitmapHeader bitmap;
@@ -296,6 +296,120 @@ TEST(DecodeStreams, AStreamCutAnywhereDecodesAsFarAsItGoes) {
       }
       printf("%-24s cut at %d%%: %zu frames, %zu as in the whole file\n", name, percent,
              part.indices.size(), same);
+    }
+    preview_close();
+  }
+}
+
+}  // namespace
+
+namespace {
+
+// Offsets of the I picture start codes of a stream.
+std::vector<size_t> i_picture_starts(const std::vector<unsigned char>& b) {
+  std::vector<size_t> starts;
+  for (size_t i = 0; i + 5 < b.size(); ++i)
+    if (b[i] == 0 && b[i + 1] == 0 && b[i + 2] == 1 && b[i + 3] == 0 && ((b[i + 5] >> 3) & 7) == 1)
+      starts.push_back(i);
+  return starts;
+}
+
+// The live end of a recording often lies inside an I picture: render shows
+// a whole earlier frame, exactly as the whole file decodes it, or nothing,
+// never the cut picture with stale rows.
+TEST(RenderStreams, CutInsideAnIPictureShowsOnlyWholeFrames) {
+  for (const std::string& name : {std::string("mpeg2_ps.mpg"), std::string("interlaced.m2v"),
+                                  data_path("fields420_bff_704x480.m2v")}) {
+    const std::string path = stream_path(name);
+    SCOPED_TRACE(path);
+    BitmapHeader bitmap;
+    ASSERT_EQ(preview_open(path.c_str(), nullptr, &bitmap, nullptr), 1);
+    Collect whole;
+    whole.size = bitmap.biSizeImage;
+    std::vector<uint8_t> pixels(bitmap.biSizeImage);
+    ASSERT_GT(preview_decode_all(pixels.data(), collect, &whole), 0);
+    const std::vector<unsigned char> bytes = read_whole_file(path);
+    const std::vector<size_t> pictures = i_picture_starts(bytes);
+    ASSERT_GE(pictures.size(), 2u);
+    const size_t picture = pictures[1];
+    // The I picture's coded size: up to the next picture start code.
+    size_t next = picture + 4;
+    while (next + 3 < bytes.size() && !(bytes[next] == 0 && bytes[next + 1] == 0 &&
+                                        bytes[next + 2] == 1 && bytes[next + 3] == 0))
+      ++next;
+    const std::vector<size_t> gops = gop_starts(bytes, name.find(".mpg") != std::string::npos);
+    size_t gop = 0;
+    for (size_t g : gops)
+      if (g < picture) gop = g;
+    int rendered = 0;
+    for (int tenth : {1, 4, 7, 9}) {
+      const size_t cut = picture + (next - picture) * tenth / 10;
+      SCOPED_TRACE(cut);
+      const std::string cut_path = std::string(MPEG_STREAM_DIR) + "/cut_i.bin";
+      FILE* f = fopen(cut_path.c_str(), "wb");
+      ASSERT_TRUE(f);
+      fwrite(bytes.data(), 1, cut, f);
+      fclose(f);
+      ASSERT_EQ(preview_open(cut_path.c_str(), nullptr, &bitmap, nullptr), 1);
+      for (int64_t position : {static_cast<int64_t>(gop), static_cast<int64_t>(cut)}) {
+        int64_t shown = -1;
+        if (!preview_render(position, pixels.data(), &shown)) continue;
+        ++rendered;
+        const size_t n = static_cast<size_t>(shown - whole.indices.front());
+        ASSERT_LT(n, whole.indices.size());
+        EXPECT_TRUE(pixels == whole.bgr[n]) << "frame " << shown << " from " << position;
+      }
+    }
+    EXPECT_EQ(rendered, 8);  // the GOP before the cut one
+    preview_close();
+  }
+}
+
+}  // namespace
+
+namespace {
+
+// mpeg2enc's 3:2 pulldown, alone and muxed by mplex: its GOP time codes
+// count coded frames while the frame rate says 29.97, so they disagree
+// with the pictures counted. Every GOP still shows its own I picture.
+TEST(RenderStreams, PulldownGopsShowTheirIPictures) {
+  for (const char* name : {"pulldown.m2v", "pulldown_ps.mpg"}) {
+    const std::string path = stream_path(name);
+    SCOPED_TRACE(path);
+    BitmapHeader bitmap;
+    ASSERT_EQ(preview_open(path.c_str(), nullptr, &bitmap, nullptr), 1);
+    ColourSequence seq;
+    ASSERT_EQ(preview_colour_sequence(seq), 1);
+    const FfmpegFrames ff = ffmpeg_frames(path, seq, bitmap);
+    std::vector<size_t> i_frames;
+    for (size_t k = 0; k < ff.kinds.size() && k < ff.count(); ++k)
+      if (ff.kinds[k].type == 'I') i_frames.push_back(k);
+    const std::vector<unsigned char> bytes = read_whole_file(path);
+    const std::vector<size_t> gops = gop_starts(bytes, std::string(name).find(".mpg") != std::string::npos);
+    ASSERT_EQ(gops.size(), i_frames.size());
+    ASSERT_GE(gops.size(), 2u);
+    std::vector<uint8_t> pixels(bitmap.biSizeImage);
+    int64_t last_shown = -1;
+    // Each GOP from its start, then the middle and the end of the file.
+    std::vector<std::pair<size_t, size_t>> places;  // position, GOP shown
+    for (size_t k = 0; k < gops.size(); ++k) places.push_back({gops[k], k});
+    size_t middle_gop = 0;
+    while (middle_gop + 1 < gops.size() && gops[middle_gop] < bytes.size() / 2) ++middle_gop;
+    places.push_back({bytes.size() / 2, middle_gop});
+    places.push_back({bytes.size(), gops.size() - 1});
+    for (size_t k = 0; k < places.size(); ++k) {
+      const auto& at = places[k];
+      SCOPED_TRACE(at.first);
+      int64_t shown = -1;
+      ASSERT_EQ(preview_render(static_cast<int64_t>(at.first), pixels.data(), &shown), 1);
+      const double p = psnr(pixels, ff.bgr(i_frames[at.second]), seq, ff.row_bytes());
+      printf("%-16s at %7zu: display index %lld, GOP %zu %.2f dB\n", name, at.first,
+             static_cast<long long>(shown), at.second, p);
+      EXPECT_GE(p, 48.0);
+      if (k < gops.size()) {
+        EXPECT_GT(shown, last_shown);  // GOP by GOP, later numbers
+        last_shown = shown;
+      }
     }
     preview_close();
   }

@@ -86,7 +86,7 @@ TEST(Display, InsertOrdersByIndex) {
   DisplayQueue q = DisplayQueue();
   Picture* p = picture_new(16, 16);
   for (int64_t index : {5, 3, 4, 1}) {
-    DisplayRecord r = {index, 3, 0, 0, 1};
+    DisplayRecord r = {index, 3, 0, 0, 1, 1};
     display_queue_insert(q, r, p);
   }
   EXPECT_EQ(p->reference_count, 5);

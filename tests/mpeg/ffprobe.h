@@ -81,7 +81,10 @@ inline std::vector<std::string> all_test_streams() {
   std::vector<std::string> names = {
       "mpeg1_system.mpg", "mpeg1_es.m1v",    "mpeg2_ps.mpg",  "mpeg2_es_open_gop.m2v",
       "closed_gop.m2v",   "interlaced.m2v",  "yuv422.m2v",    "odd_size.m2v",
-      "hd1080.mpg",       "drop_frame.m2v",  "pulldown.m2v"};
+      "hd1080.mpg",       "drop_frame.m2v",  "pulldown.m2v",  "pulldown_ps.mpg", "mp3_ps.mpg"};
+  for (const char* sound : {"mp2_24k_64k.mpg", "mp2_16k_8k.mpg", "mp2_32k_384k.mpg", "mp3_22k_32k.mpg",
+                            "mp3_24k_160k.mpg", "mp3_48k_320k.mpg", "mp3_32k_40k.mpg"})
+    names.push_back(sound);
   for (const char* stored : {"fields420_bff_704x480.m2v", "fields422_tff_ii_352x576.m2v",
                              "fields444_tff_320x256.m2v", "frames444_320x240.m2v"})
     names.push_back(data_path(stored));

@@ -61,7 +61,7 @@ TEST(GopScan, CountsPicturesInDisplayOrder) {
       {"closed: leading B pictures decodable", "IBBPBB", 1, 0, 6, "IP", 1, 25, 6},
       {"broken link: leading B pictures not counted", "IBBPBB", 0, 1, 4, "IP", 1, 25, 4},
       {"repeated first field counts twice", "iPBB", 0, 0, 5, "IBBP", 1, 25, 7},
-      {"time code disagrees with the count", "IPBB", 0, 0, 5, "IBBP", 0, 0, 0},
+      {"time code disagrees with the count (3:2 pulldown)", "IPBB", 0, 0, 5, "IBBP", 1, 25, 6},
       {"GOP must start with an I picture", "PIBB", 0, 0, 4, "IP", 0, 0, 0},
       {"second I picture in a GOP", "IPIP", 0, 0, 4, "IP", 0, 0, 0},
   };

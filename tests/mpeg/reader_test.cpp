@@ -41,6 +41,35 @@ TEST(Reader, OnlyVideoPacketsReachTheParsers) {
   EXPECT_EQ(in.all(), (std::vector<int>{0xB3, 0xB8, 0x00}));
 }
 
+// A packet start inside another packet's payload is data: the reader steps
+// over packs, system headers and every other packet by their lengths.
+TEST(Reader, PacketStartsInsideOtherPacketsAreNotTakenForVideo) {
+  // A whole video packet with an end code, as MP3 frames may hold one.
+  Bytes fake = cat({{0x12}, pes(0xE0, {0, 0, 1, 0xB7}), {0x34}});
+  Bytes mpeg1_pack = {0, 0, 1, 0xBA, 0x21, 0, 1, 0, 1, 0x80, 0x1B, 0x83};
+  Bytes stuffed_pack = pack_header();
+  stuffed_pack.back() = 0xFB;  // three stuffing bytes follow
+  append(stuffed_pack, {0xFF, 0xFF, 0xFF});
+  Bytes system_header = {0, 0, 1, 0xBB, 0, 6, 0x80, 0, 1, 0x04, 0xE1, 0xFF};
+  Bytes stream = cat({mpeg1_pack, system_header, pes_mpeg1(0xC0, fake), pes(0xE0, {0, 0, 1, 0xB3, 9}),
+                      stuffed_pack, pes(0xBD, fake), pes(0xBF, fake), pes(0xBE, fake), pes(0xBC, fake),
+                      pes(0xFF, fake), pes(0xC5, fake, 4), pes(0xE0, {0, 0, 1, 0xB8, 9}),
+                      {0, 0, 1, 0xB9}});
+  OpenReader in(write_file("reader_steps.mpg", stream), true);
+  EXPECT_EQ(in.all(), (std::vector<int>{0xB3, 0xB8}));
+}
+
+TEST(Reader, BytesThatAreNotAPacketAreScannedToTheNextConfirmedOne) {
+  // Junk where a packet should begin: a packet start whose announced end is
+  // not another start is passed over; the next real one is taken.
+  Bytes junk = {0x55, 0, 0, 1, 0xE0, 0, 8, 0x80, 0, 0, 0, 0, 1, 0xB7, 0x77, 0x55};
+  Bytes stream = cat({pack_header(), pes(0xE0, {0, 0, 1, 0xB3, 9}), junk, pes(0xE0, {0, 0, 1, 0xB8, 9}),
+                      pes(0xC0, {0xFF, 0xFD, 0x80, 0x00}), {0x55, 0x66}, pack_header(),
+                      pes(0xE0, {0, 0, 1, 0x00, 9})});
+  OpenReader in(write_file("reader_footing.mpg", stream), true);
+  EXPECT_EQ(in.all(), (std::vector<int>{0xB3, 0xB8, 0x00}));
+}
+
 // The bits of `bytes` from bit `first` on, n of them.
 uint32_t bits_of(const Bytes& bytes, size_t first, int n) {
   uint32_t v = 0;

@@ -16,10 +16,13 @@ TEST(AudioHeader, FieldsMapThroughTheTables) {
     uint32_t layer, bit_rate, frequency;
     const char* mode;
   } cases[] = {
+      // The rates of real streams are checked against ffprobe's in
+      // session_streams_test; these are the codes no encoder writes.
       {{0xFF, 0xFD, 0x94, 0x00}, 2, 160, 48000, "stereo"},
-      {{0xFF, 0xF3, 0xF0, 0xC0}, 3, 0, 44100, "monaural"},
-      {{0xFF, 0xFE, 0x1C, 0x40}, 1, 32, 0, "intensity stereo"},
-      {{0xFF, 0xF9, 0xE8, 0x80}, 0, 384, 32000, "dual channel"},
+      {{0xFF, 0xF3, 0xF0, 0xC0}, 3, 0, 22050, "monaural"},         // forbidden bit rate, lower frequencies
+      {{0xFF, 0xFE, 0x1C, 0x40}, 1, 32, 0, "intensity stereo"},    // reserved frequency
+      {{0xFF, 0xF9, 0xE8, 0x80}, 0, 0, 32000, "dual channel"},     // reserved layer
+      {{0xFF, 0xFB, 0x04, 0x00}, 3, 0, 48000, "stereo"},           // free format
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.mode);
@@ -102,6 +105,10 @@ TEST(Session, ProgramStreamReportsVideoAndFirstAudioHeader) {
        "monaural"},
       {"header runs past the data", cat({pack_header(), video, pes(0xC0, {0x00, 0xFF, 0xFD, 0x94})}), 0, ""},
       {"no audio", cat({pack_header(), video, pes(0xBD, {0xFF, 0xFD, 0x94, 0x00})}), 0, ""},
+      {"audio packet start inside a private packet",
+       cat({pack_header(), pes(0xBD, pes(0xC0, {0xFF, 0xFD, 0x14, 0x00})), video,
+            pes(0xC0, {0xFF, 0xFD, 0x94, 0x00})}),
+       1, "stereo"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
