@@ -10,6 +10,7 @@
 #include "app/shared_state.h"
 #include "control/progress.h"
 #include "copy/audio_delay.h"
+#include "copy/preview_link.h"
 #include "copy/ring_file.h"
 #include "copy/worker.h"
 #include "tests/copy/audio_stream.h"
@@ -31,7 +32,7 @@ TEST(AudioDelayTest, PacketsBackFollowsTheFormula) {
 // base: where the stream starts in the output; ringEnd and mirror as the
 // ring file's wrap has set them.
 std::vector<uint8_t> Correct(const Stream& s, int32_t delay, uint32_t chunkSize, uint64_t base = 0,
-                             uint64_t ringEnd = RingEndFor(28), uint32_t mirror = 0) {
+                             uint64_t ringEnd = RingEndFor(28), uint32_t mirror = 0, uint32_t bitRate = 224) {
   std::string inputPath = TestPath("audio_in.m2p"), outputPath = TestPath("audio_out.mpg");
   EXPECT_TRUE(WriteTestFile(inputPath, s.bytes));
   EXPECT_TRUE(WriteTestFile(outputPath, std::vector<uint8_t>(size_t(base) + s.bytes.size(), 0)));
@@ -48,7 +49,7 @@ std::vector<uint8_t> Correct(const Stream& s, int32_t delay, uint32_t chunkSize,
   for (uint64_t at = 0; at < s.bytes.size(); at += chunkSize) {
     uint32_t n = uint32_t(std::min<uint64_t>(chunkSize, s.bytes.size() - at));
     memcpy(chunk, &s.bytes[at], n);
-    EXPECT_EQ(CorrectAudioChunk(files, delay, 224, chunk, n, at, base + at, message), 1) << message;
+    EXPECT_EQ(CorrectAudioChunk(files, delay, bitRate, chunk, n, at, base + at, message), 1) << message;
     SeekFile(output, int64_t(base + at), FILE_BEGIN);
     EXPECT_TRUE(WriteWhole(output, chunk, n));
   }
@@ -152,38 +153,52 @@ std::vector<Packet> AudioPackets(const std::vector<uint8_t>& s) {
   return packets;
 }
 
-// ffmpeg's Layer II stream, made by the copy_make_av_stream fixture.
-TEST(AudioDelayTest, FfmpegStreamDelayedAndAdvancedByWholePackets) {
-  std::vector<uint8_t> input = ReadTestFile("T:\\copy\\av.mpg");
-  if (input.empty()) GTEST_SKIP() << "T:\\copy\\av.mpg is made by the ctest fixture copy_make_av_stream";
-  std::vector<Packet> packets = AudioPackets(input);
-  ASSERT_GT(packets.size(), 100u);
-  Stream s;
-  s.bytes = input;
-  for (int32_t delay : {5, -5}) {
-    SCOPED_TRACE(delay);
-    std::vector<uint8_t> out = Correct(s, delay, 32768);
-    ASSERT_EQ(out.size(), input.size());
-    // Runs of one payload length each start their own count of K packets.
-    size_t runStart = 0;
-    int moved = 0;
-    for (size_t i = 0; i < packets.size(); ++i) {
-      if (packets[i].length != packets[runStart].length) runStart = i;
-      uint32_t k = PacketsBack(delay, 224, int32_t(packets[i].length));
-      if (packets[i].length == 2019) {
-        ASSERT_EQ(k, 7u);
+// ffmpeg's streams, made by the copy_make_av_stream fixture: Layer II and
+// Layer III. K is what the bit rate the decoder reports gives; for Layer III
+// that is the rate of the Layer III table, not of the Layer II one.
+TEST(AudioDelayTest, FfmpegStreamsDelayedAndAdvancedByWholePackets) {
+  const struct {
+    const char* path;
+    uint32_t bitRate;         // kbit/s, as ffmpeg was asked to encode
+    uint32_t length, k;       // the usual payload length and its K for |D| = 5
+  } streams[] = {{"T:\\copy\\av.mpg", 224, 2019, 7}, {"T:\\copy\\av_mp3.mpg", 128, 2019, 4}};
+  for (const auto& stream : streams) {
+    SCOPED_TRACE(stream.path);
+    std::vector<uint8_t> input = ReadTestFile(stream.path);
+    if (input.empty()) GTEST_SKIP() << stream.path << " is made by the ctest fixture copy_make_av_stream";
+    g_audioBitRate = 0;
+    ASSERT_EQ(OpenPreviewSession(stream.path, nullptr, nullptr, nullptr), 1);
+    preview_close();
+    ASSERT_EQ(g_audioBitRate.load(), stream.bitRate);
+    std::vector<Packet> packets = AudioPackets(input);
+    ASSERT_GT(packets.size(), 100u);
+    Stream s;
+    s.bytes = input;
+    for (int32_t delay : {5, -5}) {
+      SCOPED_TRACE(delay);
+      std::vector<uint8_t> out = Correct(s, delay, 32768, 0, RingEndFor(28), 0, g_audioBitRate.load());
+      ASSERT_EQ(out.size(), input.size());
+      // Runs of one payload length each start their own count of K packets.
+      size_t runStart = 0;
+      int moved = 0;
+      for (size_t i = 0; i < packets.size(); ++i) {
+        if (packets[i].length != packets[runStart].length) runStart = i;
+        uint32_t k = PacketsBack(delay, stream.bitRate, int32_t(packets[i].length));
+        if (packets[i].length == stream.length) {
+          ASSERT_EQ(k, stream.k);
+        }
+        if (i - runStart < k) continue;
+        const Packet& earlier = packets[i - k];
+        SCOPED_TRACE("payload " + std::to_string(i));
+        if (delay > 0) {
+          ASSERT_EQ(memcmp(&out[packets[i].payload], &input[earlier.payload], packets[i].length), 0);
+        } else {
+          ASSERT_EQ(memcmp(&out[earlier.payload], &input[packets[i].payload], packets[i].length), 0);
+        }
+        ++moved;
       }
-      if (i - runStart < k) continue;
-      const Packet& earlier = packets[i - k];
-      SCOPED_TRACE("payload " + std::to_string(i));
-      if (delay > 0) {
-        ASSERT_EQ(memcmp(&out[packets[i].payload], &input[earlier.payload], packets[i].length), 0);
-      } else {
-        ASSERT_EQ(memcmp(&out[earlier.payload], &input[packets[i].payload], packets[i].length), 0);
-      }
-      ++moved;
+      EXPECT_GT(moved, 100);
     }
-    EXPECT_GT(moved, 100);
   }
 }
 
