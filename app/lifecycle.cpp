@@ -9,6 +9,7 @@
 #include "control/control_window.h"
 #include "control/tooltips.h"
 #include "copy/worker.h"
+#include "mpeg/session.h"
 
 void StartCopyWorker() {
   g_workerThread = CreateThread(nullptr, 0, CopyWorkerMain, nullptr, 0, &g_workerThreadId);
@@ -45,6 +46,7 @@ void StoreCopyPositionsInSettings() {
 }  // namespace
 
 void RunShutdownSequence(HWND window) {
+  preview_close();
   CloseCopyFiles();
 
   RECT frame = {};

@@ -17,7 +17,7 @@ bool ForwardToRunningInstance() {
 }
 
 int RunMessageLoop(HWND window) {
-  MSG msg;
+  MSG msg = {};  // a first GetMessageA that fails leaves it unwritten: exit code 0
   while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
     if (IsDialogMessageA(window, &msg)) continue;
     TranslateMessage(&msg);

@@ -25,6 +25,8 @@ extern std::atomic<uint32_t> g_pendingCommands;
 
 inline void RaiseCommands(uint32_t bits) { g_pendingCommands.fetch_or(bits); }
 inline void ClearCommands(uint32_t bits) { g_pendingCommands.fetch_and(~bits); }
+// Clears `bits` at once; those of them that were set.
+inline uint32_t TakeCommands(uint32_t bits) { return g_pendingCommands.fetch_and(~bits) & bits; }
 inline bool CommandPending(uint32_t bits) { return (g_pendingCommands.load() & bits) != 0; }
 
 // 1 while copying is stopped; written only by the Copy worker.
@@ -47,6 +49,13 @@ extern std::atomic<int32_t> g_startPermille;     // 0..1000 of the input's size
 extern std::atomic<int32_t> g_writeFromHead;     // 1: output offset back to 0
 extern std::atomic<int32_t> g_keepPreviousTail;  // 1: output offset kept (acts once)
 extern std::atomic<int32_t> g_audioDelay;        // tenths of a second, -99..99
+
+// The input path (Input/File): Browse writes it on the user-interface thread,
+// the Copy worker when it moves on to the next piece, and both read it. It is
+// copied in and out whole under a busy flag that is held for nothing else, so
+// that neither side ever reads a half-written path. `path` holds 260 bytes.
+void StoreInputPath(const char* path);
+void LoadInputPath(char* path);
 
 // Audio bit rate in kbit/s as last found in an MPEG audio header by any
 // preview session (value 8 of its stream information record); 0 until then.

@@ -11,15 +11,15 @@
 
 namespace {
 
-// Folder := File up to its last '\' or ':'; a trail byte is never taken
+// Folder := the file up to its last '\' or ':'; a trail byte is never taken
 // for either.
-void FolderFromFile() {
+void FolderFromFile(const char* file) {
   const char* cut = nullptr;
-  for (const char* p = g_settings.File; *p; p = CharNextA(p)) {
+  for (const char* p = file; *p; p = CharNextA(p)) {
     if (*p == '\\' || *p == ':') cut = p;
   }
-  size_t length = cut ? static_cast<size_t>(cut - g_settings.File) : 0;
-  memcpy(g_settings.Folder, g_settings.File, length);
+  size_t length = cut ? static_cast<size_t>(cut - file) : 0;
+  memcpy(g_settings.Folder, file, length);
   g_settings.Folder[length] = '\0';
 }
 
@@ -27,10 +27,13 @@ void FolderFromFile() {
 
 void OnBrowse(HWND window) {
   char file[260];
-  strcpy(file, g_settings.File);
-  if (file[0]) FolderFromFile();
-  if (!RunInputDialog(window, file)) return;
-  strcpy(g_settings.File, file);
-  SetDlgItemTextA(window, IDC_INPUT_PATH, g_settings.File);
-  RaiseCommands(CMD_NEW_INPUT);
+  // The worker may be moving on to the next piece meanwhile.
+  LoadInputPath(file);
+  if (file[0]) FolderFromFile(file);
+  bool startAfterInput = false;
+  if (!RunInputDialog(window, file, &startAfterInput)) return;
+  StoreInputPath(file);
+  SetDlgItemTextA(window, IDC_INPUT_PATH, file);
+  // One change of the flags: the start never arrives without its input.
+  RaiseCommands(startAfterInput ? CMD_NEW_INPUT | CMD_START_AFTER_INPUT : uint32_t(CMD_NEW_INPUT));
 }

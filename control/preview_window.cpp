@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "app/settings_table.h"
+#include "app/shared_state.h"
 #include "control/control_state.h"
 #include "control/position_math.h"
 #include "copy/preview_link.h"
@@ -44,8 +45,10 @@ void ShowPreview(int permille) {
   HWND preview = g_control.preview;
   if (!preview) return;
   if (!preview_is_open()) {
-    lstrcpynA(g_previewPath, g_settings.File, sizeof g_previewPath);
-    if (!OpenPreviewSession(g_settings.File, nullptr, &g_previewHeader, &g_previewInfo)) return;
+    char input[MAX_PATH];
+    LoadInputPath(input);
+    lstrcpynA(g_previewPath, input, sizeof g_previewPath);
+    if (!OpenPreviewSession(input, nullptr, &g_previewHeader, &g_previewInfo)) return;
   }
   if (!IsWindowVisible(preview)) PlaceAboveControlWindow(preview);
   // Dragging the thumb repeats positions: draw each permille once.

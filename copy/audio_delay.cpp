@@ -100,13 +100,20 @@ bool WriteAt(const AudioDelayFiles& f, uint64_t at, const uint8_t* data, uint32_
 
 // Writes bytes into the ring, and the part of them inside the last 2 MiB
 // before E once more into the wrap mirror, which the Player plays next.
+// A payload cut by E went on at the wrap target, E - mirror distance: so do
+// the bytes moved over it, and the zero tail [E, L) stays untouched.
 int WriteIntoRing(const AudioDelayFiles& f, uint64_t at, const uint8_t* data, uint32_t count,
                   char* message) {
-  if (!WriteAt(f, at, data, count, message)) return 0;
+  uint32_t beforeEnd = at >= f.ringEnd ? 0 : uint32_t(f.ringEnd - at < count ? f.ringEnd - at : count);
+  if (!WriteAt(f, at, data, beforeEnd, message)) return 0;
+  if (f.mirrorDistance == 0) return 1;
+  if (beforeEnd < count &&
+      !WriteAt(f, at + beforeEnd - f.mirrorDistance, data + beforeEnd, count - beforeEnd, message))
+    return 0;
   uint64_t mirrored = f.ringEnd - kWrapCopySize;
   uint64_t from = at > mirrored ? at : mirrored;
-  uint64_t to = at + count < f.ringEnd ? at + count : f.ringEnd;
-  if (f.mirrorDistance == 0 || from >= to) return 1;
+  uint64_t to = at + beforeEnd;
+  if (from >= to) return 1;
   return WriteAt(f, from - f.mirrorDistance, data + (from - at), uint32_t(to - from), message);
 }
 

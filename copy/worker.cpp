@@ -25,6 +25,8 @@ namespace {
 const DWORD kEndOfInputGraceMs = 5000;
 // Commands carried out only at the end of a cycle.
 const uint32_t kSafePointCommands = CMD_NEW_INPUT | CMD_OPEN_OUTPUT | CMD_DRIVE | CMD_SIZE | CMD_QUIT;
+// No command of its own: it only tells the takeover of a new input to start.
+const uint32_t kTakeoverModifiers = CMD_START_AFTER_INPUT;
 // Displays and Player tracking while copying: often enough to look live.
 const DWORD kWindowRefreshMs = 50;
 
@@ -93,9 +95,8 @@ bool PlaceFilePointer(HANDLE file, uint64_t* at, uint64_t offset) {
 void ForgetFilePointers() { g_worker.inputAt = g_worker.outputAt = kUnknownPosition; }
 
 void TakeOverNewInput() {
-  ClearCommands(CMD_NEW_INPUT);
-  if (CommandPending(CMD_START_AFTER_INPUT)) {
-    ClearCommands(CMD_START_AFTER_INPUT);
+  // Both bits at once: a start asked for with the next input stays with it.
+  if (TakeCommands(CMD_NEW_INPUT | CMD_START_AFTER_INPUT) & CMD_START_AFTER_INPUT) {
     if (g_stopped.load()) PostStartStopClick();
   }
   int fromHead = g_writeFromHead.load();
@@ -112,7 +113,9 @@ void TakeOverNewInput() {
     }
     g_inputFile = INVALID_HANDLE_VALUE;
   }
-  int64_t size = ProbeFileSize(g_settings.File);
+  char path[MAX_PATH];
+  LoadInputPath(path);
+  int64_t size = ProbeFileSize(path);
   g_inputSize = size > 0 ? uint64_t(size) : 0;
   g_inputOffset = StartInputOffset(g_startPermille.load(), g_inputSize.load());
   UpdateProgressText();
@@ -137,14 +140,16 @@ void OnEndOfInput() {
   // Signed difference: still right when the tick count wraps.
   if (int32_t(now - g_worker.endDeadline) <= 0) return;
   int numbered = 0;
-  char current[MAX_PATH];
-  strcpy(current, g_settings.File);
-  if (g_settings.Serial && FindNextPiece(g_settings.File, &numbered)) {
+  char current[MAX_PATH], next[MAX_PATH];
+  LoadInputPath(current);
+  strcpy(next, current);
+  if (g_settings.Serial && FindNextPiece(next, &numbered)) {
     if (numbered) {
       g_keepPreviousTail = 1;
       strcpy(g_worker.previousInputPath, current);
     }
-    SetDlgItemTextA(g_controlWindow, IDC_INPUT_PATH, g_settings.File);
+    StoreInputPath(next);
+    SetDlgItemTextA(g_controlWindow, IDC_INPUT_PATH, next);
     g_writeFromHead = 0;
     RaiseCommands(CMD_NEW_INPUT);
     g_startPermille = 0;
@@ -281,9 +286,9 @@ bool PrepareCopy() {
       InitialiseOutputFile(PollRequests, g_chunk, g_worker.message) != INIT_DONE)
     return false;
   if (g_inputFile != INVALID_HANDLE_VALUE) return true;
-  g_inputFile = CreateFileA(g_settings.File, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+  LoadInputPath(g_worker.inputPath);
+  g_inputFile = CreateFileA(g_worker.inputPath, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  strcpy(g_worker.inputPath, g_settings.File);
   if (g_inputFile == INVALID_HANDLE_VALUE) return Failed(kInputOpenFailed, g_worker.inputPath);
   return true;
 }
@@ -311,13 +316,16 @@ void WaitBeforeCycle() {
   }
 }
 
+}  // namespace
+
 void RestorePlayerStopButton() {
-  if (!FindPlayerWindow() || !g_settings.NoStop) return;
-  HWND stop = FindDescendant(g_currentPlayerWindow, "Button", nullptr, 11, 0);
+  // The Player just found: the one the last poll saw may be gone or not yet
+  // known, and a null parent would search every window on the desktop.
+  HWND player = FindPlayerWindow();
+  if (!player || !g_settings.NoStop) return;
+  HWND stop = FindDescendant(player, "Button", nullptr, 11, 0);
   if (stop && !IsWindowEnabled(stop)) EnableWindow(stop, TRUE);
 }
-
-}  // namespace
 
 bool WindowRefreshDue(DWORD now, DWORD last) { return now - last >= kWindowRefreshMs; }
 
@@ -379,7 +387,11 @@ int PollRequests(int mayAct) {
   // carried out another one: the caller must not go on (start a cycle with
   // the output unchecked or unsized, or a new input not yet taken over).
   if (!mayAct && (g_pendingCommands.load() & kSafePointCommands)) g_worker.yieldResult = 1;
-  if (g_pendingCommands.load() == 0) {
+  // A start-after-input bit without its new input has nothing left to do;
+  // kept, it would hold the yield and the pause schedule for good.
+  if ((g_pendingCommands.load() & (CMD_NEW_INPUT | kTakeoverModifiers)) == kTakeoverModifiers)
+    ClearCommands(kTakeoverModifiers);
+  if ((g_pendingCommands.load() & ~kTakeoverModifiers) == 0) {
     g_worker.yieldResult = 0;
     if (!g_worker.exitRequested && !g_stopped.load() &&
         PauseDue(++g_worker.pauseCounter, g_settings.Priority2))

@@ -51,6 +51,10 @@ int PollRequests(int mayAct);
 // loop, close what a stop closes, report a failure, poll with mayAct 1.
 void RunCopyCycle();
 
+// At the worker's end with NoStop on: enables the stop button of the Player
+// that is running now, when it is disabled.
+void RestorePlayerStopButton();
+
 // ---- Decisions (pure) ----
 
 // Whether a window refresh last done at tick `last` is due again at `now`.

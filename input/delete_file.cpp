@@ -53,7 +53,9 @@ void OnDeleteFile(HWND dialog) {
   g_inputDialog.busy = 1;
   char path[sizeof g_previewPath + 1];
   strcpy(path, g_previewPath);
-  if (SameText(path, g_settings.File) && g_stopped.load() == 0 && !StopCopyOf(path)) {
+  char input[MAX_PATH];
+  LoadInputPath(input);
+  if (SameText(path, input) && g_stopped.load() == 0 && !StopCopyOf(path)) {
     g_inputDialog.busy = 0;
     return;
   }

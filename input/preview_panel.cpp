@@ -98,7 +98,9 @@ int32_t OpenSession(HWND dialog, const char* selection) {
   if (g_panel.memory) BlankMemoryBitmap();
   g_panel.fit = FitImage(g_previewHeader.biWidth, g_previewHeader.biHeight, g_panel.cw, g_panel.ch);
   ShowStreamTexts(dialog);
-  if (!SameText(selection, g_settings.File)) return 0;
+  char input[MAX_PATH];
+  LoadInputPath(input);
+  if (!SameText(selection, input)) return 0;
   return CopyBarPosition(g_inputOffset.load(), g_inputSize.load());
 }
 

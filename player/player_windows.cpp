@@ -24,7 +24,8 @@ bool Empty(const char* text) { return !text || !*text; }
 bool TitleContains(HWND window, const char* pattern) {
   if (Empty(pattern)) return true;
   char title[kTextSize];
-  GetWindowTextA(window, title, kTextSize);
+  // A window destroyed meanwhile leaves the buffer as it was.
+  if (GetWindowTextA(window, title, kTextSize) <= 0) return false;
   return ContainsIgnoringCase(title, pattern, IsLead);
 }
 

@@ -3,11 +3,14 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstring>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "app/settings_table.h"
+#include "app/shared_state.h"
 
 namespace {
 
@@ -274,6 +277,29 @@ TEST_F(SettingsTest, MinimisedExitKeepsTheStoredPosition) {
   EXPECT_EQ(Raw(path, "Window", "Y"), "<absent>");
   EXPECT_EQ(Raw(path, "Play", "Rewind"), "No");
   DeleteFileA(path.c_str());
+}
+
+// Browse and the worker's move to the next piece both write the input path
+// while the other side may read it: a reader sees one whole path or the other.
+TEST(InputPathTest, AReaderNeverSeesAHalfWrittenPath) {
+  const std::string paths[] = {"T:\\Show.001.m2p", "C:\\録画\\" + std::string(200, 'x') + ".m2p"};
+  StoreInputPath(paths[0].c_str());
+  std::atomic<bool> done{false};
+  std::atomic<int> stores{0};
+  std::thread writer([&] {
+    for (int i = 0; !done; ++i, ++stores) StoreInputPath(paths[i & 1].c_str());
+  });
+  // Reads while the writer runs, for a second at most.
+  int torn = 0;
+  DWORD start = GetTickCount();
+  for (int i = 0; (i < 200000 || stores < 200000) && GetTickCount() - start < 1000; ++i) {
+    char read[MAX_PATH];
+    LoadInputPath(read);
+    if (read != paths[0] && read != paths[1]) ++torn;
+  }
+  done = true;
+  writer.join();
+  EXPECT_EQ(torn, 0);
 }
 
 }  // namespace

@@ -600,6 +600,30 @@ TEST_F(ControlWindow, TooltipShowsItsTextAndFollowsTheTipSetting) {
   PointAway();
 }
 
+// Statics that do not notify are transparent to the mouse: their tools
+// would never see it come.
+TEST_F(ControlWindow, TheOutputSizeAndTheProgressFrameShowTheirTips) {
+  Open();
+  SetForegroundWindow(window_);
+  const struct {
+    int id;
+    const char* text;
+  } statics[] = {
+      {IDC_OUTPUT_SIZE, "  実際に作成される出力ファイルのサイズです。"},
+      {IDC_PROGRESS_FRAME, "  出力ファイルに対し実際にどこまでデータが\r\n書き込まれたかが表示されます。"}};
+  for (const auto& s : statics) {
+    SCOPED_TRACE(s.id);
+    PointAt(Item(s.id));
+    HWND tip = nullptr;
+    EXPECT_TRUE(PumpUntil([&] { return (tip = VisibleTip(window_)) != nullptr; }, 8000)) << "no tip appeared";
+    if (tip) {
+      EXPECT_EQ(Text(tip), s.text);
+    }
+    PointAway();
+    PumpUntil([&] { return VisibleTip(window_) == nullptr; }, 8000);
+  }
+}
+
 TEST_F(ControlWindow, TooltipAtTheRightScreenEdgeStaysInside) {
   Open();
   RECT frame, desktop;

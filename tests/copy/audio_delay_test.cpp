@@ -10,8 +10,10 @@
 #include "app/shared_state.h"
 #include "control/progress.h"
 #include "copy/audio_delay.h"
+#include "copy/preview_link.h"
 #include "copy/ring_file.h"
 #include "copy/worker.h"
+#include "tests/copy/audio_stream.h"
 #include "tests/copy/copy_harness.h"
 
 namespace {
@@ -25,50 +27,12 @@ TEST(AudioDelayTest, PacketsBackFollowsTheFormula) {
   EXPECT_EQ(PacketsBack(5, 224, -4), 0u);
 }
 
-// Packs of 14 bytes, each holding one MPEG-2 packet; video between audio.
-struct Stream {
-  std::vector<uint8_t> bytes;
-  std::vector<uint64_t> payloads;  // offsets of the audio payloads
-  uint32_t seed = 1;
-
-  uint8_t Noise() {
-    seed = seed * 1103515245u + 12345u;
-    return uint8_t((seed >> 16) % 255 + 1);  // never zero: no false start codes
-  }
-  void Pack(uint8_t streamId, int headerData, int payloadLength, int packetLength) {
-    const uint8_t pack[14] = {0, 0, 1, 0xBA, 0x44, 0x10, 0x04, 0x20, 0x04, 0x01, 0x01, 0x89, 0xC3, 0xF8};
-    bytes.insert(bytes.end(), pack, pack + 14);
-    const uint8_t packet[6] = {0, 0, 1, streamId, uint8_t(packetLength >> 8), uint8_t(packetLength)};
-    bytes.insert(bytes.end(), packet, packet + 6);
-    bytes.push_back(0x81);
-    bytes.push_back(0x80);
-    bytes.push_back(uint8_t(headerData));
-    for (int i = 0; i < headerData; ++i) bytes.push_back(0xFF);
-    if (streamId >= 0xC0 && streamId <= 0xDF && payloadLength > 0) payloads.push_back(bytes.size());
-    for (int i = 0; i < payloadLength; ++i) bytes.push_back(Noise());
-  }
-  void Audio(int payloadLength, int headerData = 5) {
-    Pack(0xC0, headerData, payloadLength, payloadLength + headerData + 3);
-  }
-  void Video(int payloadLength) { Pack(0xE0, 5, payloadLength, payloadLength + 8); }
-};
-
-Stream MakeStream(int packets, int payloadLength) {
-  Stream s;
-  for (int i = 0; i < packets; ++i) {
-    s.Video(300 + (i * 977) % 5000);
-    s.Audio(payloadLength, i % 3 == 0 ? 255 : 5);  // long headers cross chunk ends too
-    if (i == 10) s.Pack(0xC0, 5, 0, 4);          // a packet shorter than its header
-  }
-  return s;
-}
-
 // Runs the stream through the correction in chunks of the given size and
 // writes them to the output, as the worker does; returns the output.
 // base: where the stream starts in the output; ringEnd and mirror as the
 // ring file's wrap has set them.
 std::vector<uint8_t> Correct(const Stream& s, int32_t delay, uint32_t chunkSize, uint64_t base = 0,
-                             uint64_t ringEnd = RingEndFor(28), uint32_t mirror = 0) {
+                             uint64_t ringEnd = RingEndFor(28), uint32_t mirror = 0, uint32_t bitRate = 224) {
   std::string inputPath = TestPath("audio_in.m2p"), outputPath = TestPath("audio_out.mpg");
   EXPECT_TRUE(WriteTestFile(inputPath, s.bytes));
   EXPECT_TRUE(WriteTestFile(outputPath, std::vector<uint8_t>(size_t(base) + s.bytes.size(), 0)));
@@ -85,7 +49,7 @@ std::vector<uint8_t> Correct(const Stream& s, int32_t delay, uint32_t chunkSize,
   for (uint64_t at = 0; at < s.bytes.size(); at += chunkSize) {
     uint32_t n = uint32_t(std::min<uint64_t>(chunkSize, s.bytes.size() - at));
     memcpy(chunk, &s.bytes[at], n);
-    EXPECT_EQ(CorrectAudioChunk(files, delay, 224, chunk, n, at, base + at, message), 1) << message;
+    EXPECT_EQ(CorrectAudioChunk(files, delay, bitRate, chunk, n, at, base + at, message), 1) << message;
     SeekFile(output, int64_t(base + at), FILE_BEGIN);
     EXPECT_TRUE(WriteWhole(output, chunk, n));
   }
@@ -189,38 +153,52 @@ std::vector<Packet> AudioPackets(const std::vector<uint8_t>& s) {
   return packets;
 }
 
-// ffmpeg's Layer II stream, made by the copy_make_av_stream fixture.
-TEST(AudioDelayTest, FfmpegStreamDelayedAndAdvancedByWholePackets) {
-  std::vector<uint8_t> input = ReadTestFile("T:\\copy\\av.mpg");
-  if (input.empty()) GTEST_SKIP() << "T:\\copy\\av.mpg is made by the ctest fixture copy_make_av_stream";
-  std::vector<Packet> packets = AudioPackets(input);
-  ASSERT_GT(packets.size(), 100u);
-  Stream s;
-  s.bytes = input;
-  for (int32_t delay : {5, -5}) {
-    SCOPED_TRACE(delay);
-    std::vector<uint8_t> out = Correct(s, delay, 32768);
-    ASSERT_EQ(out.size(), input.size());
-    // Runs of one payload length each start their own count of K packets.
-    size_t runStart = 0;
-    int moved = 0;
-    for (size_t i = 0; i < packets.size(); ++i) {
-      if (packets[i].length != packets[runStart].length) runStart = i;
-      uint32_t k = PacketsBack(delay, 224, int32_t(packets[i].length));
-      if (packets[i].length == 2019) {
-        ASSERT_EQ(k, 7u);
+// ffmpeg's streams, made by the copy_make_av_stream fixture: Layer II and
+// Layer III. K is what the bit rate the decoder reports gives; for Layer III
+// that is the rate of the Layer III table, not of the Layer II one.
+TEST(AudioDelayTest, FfmpegStreamsDelayedAndAdvancedByWholePackets) {
+  const struct {
+    const char* path;
+    uint32_t bitRate;         // kbit/s, as ffmpeg was asked to encode
+    uint32_t length, k;       // the usual payload length and its K for |D| = 5
+  } streams[] = {{"T:\\copy\\av.mpg", 224, 2019, 7}, {"T:\\copy\\av_mp3.mpg", 128, 2019, 4}};
+  for (const auto& stream : streams) {
+    SCOPED_TRACE(stream.path);
+    std::vector<uint8_t> input = ReadTestFile(stream.path);
+    if (input.empty()) GTEST_SKIP() << stream.path << " is made by the ctest fixture copy_make_av_stream";
+    g_audioBitRate = 0;
+    ASSERT_EQ(OpenPreviewSession(stream.path, nullptr, nullptr, nullptr), 1);
+    preview_close();
+    ASSERT_EQ(g_audioBitRate.load(), stream.bitRate);
+    std::vector<Packet> packets = AudioPackets(input);
+    ASSERT_GT(packets.size(), 100u);
+    Stream s;
+    s.bytes = input;
+    for (int32_t delay : {5, -5}) {
+      SCOPED_TRACE(delay);
+      std::vector<uint8_t> out = Correct(s, delay, 32768, 0, RingEndFor(28), 0, g_audioBitRate.load());
+      ASSERT_EQ(out.size(), input.size());
+      // Runs of one payload length each start their own count of K packets.
+      size_t runStart = 0;
+      int moved = 0;
+      for (size_t i = 0; i < packets.size(); ++i) {
+        if (packets[i].length != packets[runStart].length) runStart = i;
+        uint32_t k = PacketsBack(delay, stream.bitRate, int32_t(packets[i].length));
+        if (packets[i].length == stream.length) {
+          ASSERT_EQ(k, stream.k);
+        }
+        if (i - runStart < k) continue;
+        const Packet& earlier = packets[i - k];
+        SCOPED_TRACE("payload " + std::to_string(i));
+        if (delay > 0) {
+          ASSERT_EQ(memcmp(&out[packets[i].payload], &input[earlier.payload], packets[i].length), 0);
+        } else {
+          ASSERT_EQ(memcmp(&out[earlier.payload], &input[packets[i].payload], packets[i].length), 0);
+        }
+        ++moved;
       }
-      if (i - runStart < k) continue;
-      const Packet& earlier = packets[i - k];
-      SCOPED_TRACE("payload " + std::to_string(i));
-      if (delay > 0) {
-        ASSERT_EQ(memcmp(&out[packets[i].payload], &input[earlier.payload], packets[i].length), 0);
-      } else {
-        ASSERT_EQ(memcmp(&out[earlier.payload], &input[packets[i].payload], packets[i].length), 0);
-      }
-      ++moved;
+      EXPECT_GT(moved, 100);
     }
-    EXPECT_GT(moved, 100);
   }
 }
 

@@ -160,7 +160,7 @@ void ResetCopyState() {
   g_settings.Priority2 = 5;
   g_settings.NoStop = 0;
   g_osVersion.dwPlatformId = VER_PLATFORM_WIN32_NT;
-  g_standInPlayer = StandInPlayer{true, false, 0, 0};
+  g_standInPlayer = StandInPlayer{true, false, 0, 0, nullptr};
   PumpMessages();
 }
 

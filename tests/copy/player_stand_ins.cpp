@@ -3,7 +3,7 @@
 #include "player/player_windows.h"
 #include "tests/copy/player_stand_ins.h"
 
-StandInPlayer g_standInPlayer = {false, false, 0, 0};
+StandInPlayer g_standInPlayer = {false, false, 0, 0, nullptr};
 
 HWND g_currentPlayerWindow = nullptr;
 HWND g_previousPlayerWindow = nullptr;
@@ -23,4 +23,7 @@ void TrackPlayer() {
   g_currentPlayerWindow = FindPlayerWindow();
 }
 
-HWND FindDescendant(HWND, const char*, const char*, int, int) { return nullptr; }
+HWND FindDescendant(HWND parent, const char*, const char*, int, int) {
+  g_standInPlayer.searchedBelow = parent;
+  return nullptr;
+}

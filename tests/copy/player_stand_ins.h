@@ -2,6 +2,8 @@
 // worker run in-process without a Player.
 #pragma once
 
+#include <windows.h>
+
 #include <cstdint>
 
 // The Player as the stand-in reports it: present or not, and its knob.
@@ -10,5 +12,6 @@ struct StandInPlayer {
   bool knobFound;
   int32_t knob;
   int knobReads;
+  HWND searchedBelow;  // the parent of the latest FindDescendant
 };
 extern StandInPlayer g_standInPlayer;

@@ -13,7 +13,9 @@
 #include "app/settings_table.h"
 #include "app/shared_state.h"
 #include "control/progress.h"
+#include "copy/ring_file.h"
 #include "copy/worker.h"
+#include "tests/copy/audio_stream.h"
 #include "tests/copy/copy_harness.h"
 
 namespace {
@@ -43,7 +45,8 @@ struct RingModel {
   int wraps = 0;
   bool head;
 
-  void Copy(const std::vector<uint8_t>& input, uint64_t from) {
+  // where, when given, receives the ring offset of each input byte copied.
+  void Copy(const std::vector<uint8_t>& input, uint64_t from, std::vector<uint64_t>* where = nullptr) {
     uint64_t start = head ? 4096 : 0;
     if (head && from > 0 && out == 0) {
       memcpy(&bytes[0], &input[0], 4096);
@@ -55,6 +58,7 @@ struct RingModel {
         out = start + kMirror;
         ++wraps;
       }
+      if (where) (*where)[in] = out;
       bytes[out++] = input[in];
     }
   }
@@ -147,6 +151,55 @@ void RunModelCase(bool head, bool wait) {
   RaiseCommands(CMD_STOP);
   RunCopyCycle();
   ASSERT_EQ(g_outputFile, INVALID_HANDLE_VALUE);
+  CompareRing(model);
+}
+
+// The sound advanced by K = 7 packets across a wrap, the ring end E cutting
+// one payload 1,000 bytes in: each payload is moved over the one K before,
+// its halves on both sides of the wrap as the copy put them; the zero tail
+// [E, L) stays zero and the wrap mirror takes what moved into it.
+TEST(RingModelTest, AdvancedSoundAcrossTheWrapMovesBothHalvesOfACutPayloadAndKeepsTheTailZero) {
+  ResetCopyState();
+  g_settings.Wait = 0;
+  DeleteFileA("T:\\$Ringfeed.mpg");
+  ASSERT_TRUE(MakeSizedFile("T:\\$Ringfeed.mpg", kL));
+  RaiseCommands(CMD_OPEN_OUTPUT | CMD_SIZE);
+  PollRequests(1);
+  PollRequests(1);
+  ASSERT_EQ(g_ring.initialisePending, 0);
+
+  const Stream s = MakeStream(120, 2016);
+  const size_t cut = 60, k = 7;
+  std::string path = TestPath("advance_wrap.m2p");
+  ASSERT_TRUE(WriteTestFile(path, s.bytes));
+  RingModel model;
+  model.head = true;
+  model.out = kE - (s.payloads[cut] + 1000);
+  g_outputOffset = model.out + 1024;  // the takeover steps back 1 KiB
+  g_audioDelay = -5;
+  g_audioBitRate = 224;
+  strcpy(g_settings.File, path.c_str());
+  RaiseCommands(CMD_NEW_INPUT | CMD_START);
+  RunCopyCycle();
+  ASSERT_EQ(g_outputOffset.load(), model.out);
+  ASSERT_TRUE(RunCyclesUntil(
+      [&] {
+        if (g_stopped.load()) RaiseCommands(CMD_START);  // the stop at E
+        return g_inputOffset.load() == s.bytes.size() && g_barState.load() == BAR_FILE_END;
+      },
+      100));
+  ASSERT_EQ(g_worker.message[0], 0) << g_worker.message;
+  RaiseCommands(CMD_STOP);
+  RunCopyCycle();
+
+  std::vector<uint64_t> where(s.bytes.size());
+  model.Copy(s.bytes, 0, &where);
+  ASSERT_EQ(model.wraps, 1);
+  ASSERT_EQ(where[s.payloads[cut] + 999], kE - 1);
+  ASSERT_EQ(where[s.payloads[cut] + 1000], 4096 + kMirror);
+  for (size_t j = 0; j + k < s.payloads.size(); ++j)
+    for (uint64_t b = 0; b < 2016; ++b) model.bytes[where[s.payloads[j] + b]] = s.bytes[s.payloads[j + k] + b];
+  memmove(&model.bytes[4096], &model.bytes[kE - kMirror], kMirror);
   CompareRing(model);
 }
 

@@ -14,6 +14,7 @@
 #include "copy/preview_link.h"
 #include "copy/ring_file.h"
 #include "copy/worker.h"
+#include "player/player_windows.h"
 #include "resources/resource.h"
 #include "tests/copy/copy_harness.h"
 #include "tests/copy/player_stand_ins.h"
@@ -132,6 +133,15 @@ TEST_F(WorkerTest, StartAfterTheNewInputStartsOnlyAStoppedCopy) {
   PumpMessages();
   EXPECT_EQ(g_pendingCommands.load(), 0u);
   EXPECT_EQ(g_stopped.load(), 0u);
+
+  // Without a new input the bit has no purpose: it holds neither a yield
+  // left from an earlier command nor the pause schedule, and it goes.
+  g_worker.yieldResult = 1;
+  RaiseCommands(CMD_START_AFTER_INPUT);
+  int32_t polls = g_worker.pauseCounter;
+  EXPECT_EQ(PollRequests(0), 0);
+  EXPECT_EQ(g_worker.pauseCounter, polls + 1);
+  EXPECT_EQ(g_pendingCommands.load(), 0u);
 }
 
 TEST_F(WorkerTest, WithoutTheGuardTheCopyStopsAtTheRingEndAfterZeroingTheTailThenWraps) {
@@ -228,7 +238,7 @@ TEST_F(WorkerTest, ARetryPieceOverwritesTheLastKilobyte) {
 TEST_F(WorkerTest, TheCopyWaitsBehindTheKnob) {
   std::string path = TestPath("paced.m2p");
   ASSERT_TRUE(WriteTestFile(path, Pattern(100000, 7)));
-  g_standInPlayer = StandInPlayer{true, true, 6000, 0};
+  g_standInPlayer = StandInPlayer{true, true, 6000, 0, nullptr};
   g_outputOffset = g_ringFileLength.load() / 5 + 1024;  // 20 % after the takeover
   Start(path);
   RunCopyCycle();
@@ -336,6 +346,15 @@ TEST_F(WorkerTest, QuittingDuringTheFillEndsAtTheSafePointAndTheFillResumesLater
   EXPECT_EQ(RingLength(), g_ringFileLength.load());
   EXPECT_EQ(ReadRange(0, 1000), Pattern(1000, 10));
   EXPECT_EQ(ReadRange(1000, 1 << 20), std::vector<uint8_t>(1 << 20, 0));
+}
+
+// The Player may have come after the last poll: its stop button is looked
+// for in the window just found, never below a null one (the whole desktop).
+TEST_F(WorkerTest, TheStopButtonRestoredAtTheEndIsSoughtInThePlayerJustFound) {
+  g_settings.NoStop = 1;
+  g_currentPlayerWindow = nullptr;
+  RestorePlayerStopButton();
+  EXPECT_EQ(g_standInPlayer.searchedBelow, FindPlayerWindow());
 }
 
 TEST_F(WorkerTest, TheThreadEndsAfterQuitAndSaysSo) {
