@@ -176,8 +176,10 @@ class Sequence {
     Log(std::string(stopped ? "Start" : "Stop") + (fromMenu ? " (tray menu)" : "") + " at " + before);
     if (!Command(IDC_START, fromMenu ? 0 : BN_CLICKED, fromMenu ? nullptr : GetDlgItem(control_, IDC_START)))
       return "the window did not take the Start/Stop click";
-    // An input that is already copied to its end gives the position no way to go.
-    if (!stopped || before == "100.0%") return std::string();
+    // An input that is already copied to its end gives the position no way
+    // to go; and a click that comes before the Copy worker has carried out
+    // the last stop is taken for another stop.
+    if (!stopped || before == "100.0%" || !Copying()) return std::string();
     HWND box = nullptr;
     // With the guard on and no Player to pace against, the copy stops at
     // once, without a message: it must be stopped again soon.
@@ -265,7 +267,7 @@ class Sequence {
     std::string shown;
     bool taken = WaitUntil([&] {
       shown = Trimmed(ControlText(control_, IDC_POSITION_TEXT));
-      return shown == PercentText(model_.from, size) || (start && shown != before_);
+      return shown == PercentText(model_.from, size) || ((start || Copying()) && shown != before_);
     });
     before_.clear();
     if (!taken) return "the chosen start " + PercentText(model_.from, size) + " never showed: " + shown;
