@@ -412,8 +412,8 @@ class Sequence {
 TEST(UserModelE2e, RandomUserSequencesKeepTheCopyAliveAndTheRingRight) {
   for (const char* input : kInputs) ASSERT_GT(FileSize(input), 1u << 20) << input;
   const uint64_t first = EnvNumber("RINGFEED_MODEL_SEED", 1);
-  const int sequences = int(EnvNumber("RINGFEED_MODEL_SEQUENCES", getenv("RINGFEED_MODEL_SEED") ? 1 : 4));
-  const int steps = int(EnvNumber("RINGFEED_MODEL_STEPS", 16));
+  const int sequences = int(EnvNumber("RINGFEED_MODEL_SEQUENCES", getenv("RINGFEED_MODEL_SEED") ? 1 : 5));
+  const int steps = int(EnvNumber("RINGFEED_MODEL_STEPS", 20));
   DWORD start = GetTickCount();
   int played = 0;
   uint64_t checked = 0;
