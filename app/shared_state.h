@@ -25,6 +25,8 @@ extern std::atomic<uint32_t> g_pendingCommands;
 
 inline void RaiseCommands(uint32_t bits) { g_pendingCommands.fetch_or(bits); }
 inline void ClearCommands(uint32_t bits) { g_pendingCommands.fetch_and(~bits); }
+// Clears `bits` at once; those of them that were set.
+inline uint32_t TakeCommands(uint32_t bits) { return g_pendingCommands.fetch_and(~bits) & bits; }
 inline bool CommandPending(uint32_t bits) { return (g_pendingCommands.load() & bits) != 0; }
 
 // 1 while copying is stopped; written only by the Copy worker.

@@ -29,8 +29,10 @@ void OnBrowse(HWND window) {
   char file[260];
   strcpy(file, g_settings.File);
   if (file[0]) FolderFromFile();
-  if (!RunInputDialog(window, file)) return;
+  bool startAfterInput = false;
+  if (!RunInputDialog(window, file, &startAfterInput)) return;
   strcpy(g_settings.File, file);
   SetDlgItemTextA(window, IDC_INPUT_PATH, g_settings.File);
-  RaiseCommands(CMD_NEW_INPUT);
+  // One change of the flags: the start never arrives without its input.
+  RaiseCommands(startAfterInput ? CMD_NEW_INPUT | CMD_START_AFTER_INPUT : uint32_t(CMD_NEW_INPUT));
 }

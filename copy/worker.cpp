@@ -25,6 +25,8 @@ namespace {
 const DWORD kEndOfInputGraceMs = 5000;
 // Commands carried out only at the end of a cycle.
 const uint32_t kSafePointCommands = CMD_NEW_INPUT | CMD_OPEN_OUTPUT | CMD_DRIVE | CMD_SIZE | CMD_QUIT;
+// No command of its own: it only tells the takeover of a new input to start.
+const uint32_t kTakeoverModifiers = CMD_START_AFTER_INPUT;
 // Displays and Player tracking while copying: often enough to look live.
 const DWORD kWindowRefreshMs = 50;
 
@@ -93,9 +95,8 @@ bool PlaceFilePointer(HANDLE file, uint64_t* at, uint64_t offset) {
 void ForgetFilePointers() { g_worker.inputAt = g_worker.outputAt = kUnknownPosition; }
 
 void TakeOverNewInput() {
-  ClearCommands(CMD_NEW_INPUT);
-  if (CommandPending(CMD_START_AFTER_INPUT)) {
-    ClearCommands(CMD_START_AFTER_INPUT);
+  // Both bits at once: a start asked for with the next input stays with it.
+  if (TakeCommands(CMD_NEW_INPUT | CMD_START_AFTER_INPUT) & CMD_START_AFTER_INPUT) {
     if (g_stopped.load()) PostStartStopClick();
   }
   int fromHead = g_writeFromHead.load();
@@ -379,7 +380,11 @@ int PollRequests(int mayAct) {
   // carried out another one: the caller must not go on (start a cycle with
   // the output unchecked or unsized, or a new input not yet taken over).
   if (!mayAct && (g_pendingCommands.load() & kSafePointCommands)) g_worker.yieldResult = 1;
-  if (g_pendingCommands.load() == 0) {
+  // A start-after-input bit without its new input has nothing left to do;
+  // kept, it would hold the yield and the pause schedule for good.
+  if ((g_pendingCommands.load() & (CMD_NEW_INPUT | kTakeoverModifiers)) == kTakeoverModifiers)
+    ClearCommands(kTakeoverModifiers);
+  if ((g_pendingCommands.load() & ~kTakeoverModifiers) == 0) {
     g_worker.yieldResult = 0;
     if (!g_worker.exitRequested && !g_stopped.load() &&
         PauseDue(++g_worker.pauseCounter, g_settings.Priority2))

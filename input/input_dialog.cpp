@@ -51,7 +51,6 @@ void OnInitDialog(HWND dialog) {
   d.background = CreateSolidBrush(GetSysColor(COLOR_BTNFACE));
   FillFolderCombo(dialog);
   d.pendingFilter = -1;
-  ClearCommands(CMD_START_AFTER_INPUT);
   CheckDlgButton(dialog, IDC_IN_START, BST_CHECKED);
   SendDlgItemMessageA(dialog, IDC_IN_DELAY_SPIN, UDM_SETRANGE, 0, LPARAM(0xFFFF0001));
   SendDlgItemMessageA(dialog, IDC_IN_DELAY_SPIN, UDM_SETPOS, 0, 0);
@@ -158,7 +157,7 @@ void OnDestroy(HWND dialog) {
   KillTimer(dialog, kTimer);
   g_writeFromHead.store(IsDlgButtonChecked(dialog, IDC_IN_FROM_HEAD) == BST_CHECKED);
   g_keepPreviousTail.store(IsDlgButtonChecked(dialog, IDC_IN_KEEP_TAIL) == BST_CHECKED);
-  if (IsDlgButtonChecked(dialog, IDC_IN_START) == BST_CHECKED) RaiseCommands(CMD_START_AFTER_INPUT);
+  d.startAfterInput = IsDlgButtonChecked(dialog, IDC_IN_START) == BST_CHECKED;
   DestroyPreviewPanel();
   DeleteObject(d.background);
   d.background = nullptr;
@@ -188,7 +187,7 @@ UINT_PTR CALLBACK InputDialogHook(HWND dialog, UINT message, WPARAM wParam, LPAR
   return 0;
 }
 
-bool RunInputDialog(HWND owner, char* file) {
+bool RunInputDialog(HWND owner, char* file, bool* startAfterInput) {
   OPENFILENAMEA dialog = {};
   dialog.lStructSize = OPENFILENAME_SIZE_VERSION_400A;
   dialog.hwndOwner = owner;
@@ -202,5 +201,7 @@ bool RunInputDialog(HWND owner, char* file) {
   dialog.Flags = kOpenFlags;
   dialog.lpfnHook = InputDialogHook;
   dialog.lpTemplateName = MAKEINTRESOURCEA(IDD_INPUT);
-  return GetOpenFileNameA(&dialog) != 0;
+  bool chosen = GetOpenFileNameA(&dialog) != 0;
+  *startAfterInput = chosen && g_inputDialog.startAfterInput;
+  return chosen;
 }

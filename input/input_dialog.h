@@ -15,8 +15,9 @@
 UINT_PTR CALLBACK InputDialogHook(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 
 // Runs the dialog for the Control window: `file` (260 bytes) holds the
-// initial name and receives the chosen path. Returns whether a file was chosen.
-bool RunInputDialog(HWND owner, char* file);
+// initial name and receives the chosen path. Returns whether a file was
+// chosen, and with it whether its "開始(&S)" box asks to start the copy.
+bool RunInputDialog(HWND owner, char* file, bool* startAfterInput);
 
 // Dialog-private state, shared by the dialog's files while it is open.
 enum : unsigned {
@@ -36,6 +37,7 @@ struct InputDialogState {
   unsigned timerFlags;
   FileListState view;  // saved or tracked file-list state
   int previewEnabled;
+  bool startAfterInput;  // the "開始(&S)" box as the dialog closed
 };
 extern InputDialogState g_inputDialog;
 

@@ -132,6 +132,15 @@ TEST_F(WorkerTest, StartAfterTheNewInputStartsOnlyAStoppedCopy) {
   PumpMessages();
   EXPECT_EQ(g_pendingCommands.load(), 0u);
   EXPECT_EQ(g_stopped.load(), 0u);
+
+  // Without a new input the bit has no purpose: it holds neither a yield
+  // left from an earlier command nor the pause schedule, and it goes.
+  g_worker.yieldResult = 1;
+  RaiseCommands(CMD_START_AFTER_INPUT);
+  int32_t polls = g_worker.pauseCounter;
+  EXPECT_EQ(PollRequests(0), 0);
+  EXPECT_EQ(g_worker.pauseCounter, polls + 1);
+  EXPECT_EQ(g_pendingCommands.load(), 0u);
 }
 
 TEST_F(WorkerTest, WithoutTheGuardTheCopyStopsAtTheRingEndAfterZeroingTheTailThenWraps) {

@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "resources/resource.h"
 #include "tests/e2e/driver.h"
 
 using namespace e2e;
@@ -13,6 +14,20 @@ using namespace e2e;
 namespace {
 
 const UINT kTrayNotify = 0x7777;
+
+BOOL CALLBACK MatchId(HWND child, LPARAM context) {
+  auto* search = reinterpret_cast<std::pair<int, HWND>*>(context);
+  if (GetDlgCtrlID(child) != search->first) return TRUE;
+  search->second = child;
+  return FALSE;
+}
+
+// The first window below `parent` with control ID `id`, or null.
+HWND FindById(HWND parent, int id) {
+  std::pair<int, HWND> search(id, nullptr);
+  EnumChildWindows(parent, MatchId, reinterpret_cast<LPARAM>(&search));
+  return search.second;
+}
 
 void Type(HWND field, const char* keys) {
   SendMessageA(field, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(""));
@@ -85,6 +100,43 @@ TEST(ControlWindowE2e, FirstRunTakesTheFirstFixedDriveAndSavesIt) {
   PostMessageA(window, WM_CLOSE, 0, 0);
   ASSERT_EQ(run.WaitForExit(), 0u);
   EXPECT_EQ(ProfileValue(run.ProfilePath(), "Output", "Drive"), std::string(1, first) + ":");
+}
+
+// A cancelled Input dialog must leave nothing behind that holds the copy:
+// its "開始(&S)" box, checked as it opens, once kept the copy from ever
+// starting after the next output change.
+TEST(ControlWindowE2e, StartCopiesAfterACancelledInputDialogAndASizeChange) {
+  std::string folder = MakeTestFolder("control_cancel");
+  std::string input = folder + "\\input.m2p";
+  ASSERT_TRUE(WriteFileText(input, std::string(1 << 20, 'x')));
+  RingfeedRun run(folder);
+  ASSERT_TRUE(WriteFileText(run.ProfilePath(), "[Output]\r\nDrive=T:\r\nSize=29\r\nWait=No\r\nClear=Yes\r\n"
+                                               "[Input]\r\nSerial=No\r\nFile=" + input + "\r\n"));
+  ASSERT_TRUE(run.Start());
+  HWND window = run.WaitForControlWindow();
+  ASSERT_NE(window, nullptr);
+
+  PostMessageA(window, WM_COMMAND, IDC_BROWSE, 0);
+  HWND frame = nullptr, start = nullptr;
+  ASSERT_TRUE(WaitUntil([&] {
+    frame = FindProcessWindow(run.ProcessId(), "Ringfeed / ビデオファイル選択");
+    return frame && IsWindowVisible(frame) && (start = FindById(frame, IDC_IN_START)) != nullptr;
+  }, 30000));
+  EXPECT_EQ(SendMessageA(start, BM_GETCHECK, 0, 0), BST_CHECKED);
+  PostMessageA(frame, WM_COMMAND, IDCANCEL, 0);
+  ASSERT_TRUE(WaitUntil([&] { return !IsWindow(frame); }));
+
+  // A user's pause: the stopped worker's cycles go on meanwhile. Then the
+  // new size, which the worker takes at the end of a cycle it left for it.
+  Sleep(1500);
+  PostMessageA(window, WM_COMMAND, IDM_SIZE_FIRST, 0);  // 2^28
+  ASSERT_TRUE(WaitUntil([&] { return ControlText(window, IDC_OUTPUT_SIZE).rfind("268,435,455", 0) == 0; }));
+  PostMessageA(window, WM_COMMAND, IDC_START, 0);
+  EXPECT_TRUE(WaitUntil([&] { return ControlText(window, IDC_POSITION_TEXT) == "100.0%"; }, 30000))
+      << ControlText(window, IDC_POSITION_TEXT) << " " << ControlText(window, IDC_START);
+  EXPECT_EQ(MessageBoxOf(run.ProcessId(), window), nullptr);
+  PostMessageA(window, WM_CLOSE, 0, 0);
+  EXPECT_EQ(run.WaitForExit(), 0u);
 }
 
 }  // namespace
