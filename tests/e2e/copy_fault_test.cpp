@@ -49,21 +49,6 @@ std::string Pattern(size_t size, unsigned seed) {
   return bytes;
 }
 
-// `count` bytes from `at`, read while the program may hold the file open.
-std::string ReadShared(const std::string& path, uint64_t at, size_t count) {
-  std::string bytes(count, '\0');
-  HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                            OPEN_EXISTING, 0, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return "";
-  LARGE_INTEGER to;
-  to.QuadPart = int64_t(at);
-  DWORD got = 0;
-  bool ok = SetFilePointerEx(file, to, nullptr, FILE_BEGIN) && ReadFile(file, &bytes[0], DWORD(count), &got, nullptr);
-  CloseHandle(file);
-  bytes.resize(ok ? got : 0);
-  return bytes;
-}
-
 // A recorder's write: appends to its file, sharing it as recorders do.
 bool Append(const std::string& path, const std::string& bytes) {
   HANDLE file = CreateFileA(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,

@@ -197,6 +197,29 @@ HWND MessageBoxOf(DWORD processId, HWND control) {
 
 std::string ControlText(HWND dialog, int id) { return WindowText(GetDlgItem(dialog, id)); }
 
+HWND FindById(HWND parent, int id) {
+  for (HWND c = GetWindow(parent, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
+    if (GetDlgCtrlID(c) == id) return c;
+    HWND below = FindById(c, id);
+    if (below) return below;
+  }
+  return nullptr;
+}
+
+std::string ReadShared(const std::string& path, uint64_t at, size_t count) {
+  std::string bytes(count, '\0');
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                            OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return "";
+  LARGE_INTEGER to;
+  to.QuadPart = int64_t(at);
+  DWORD got = 0;
+  bool ok = SetFilePointerEx(file, to, nullptr, FILE_BEGIN) && ReadFile(file, &bytes[0], DWORD(count), &got, nullptr);
+  CloseHandle(file);
+  bytes.resize(ok ? got : 0);
+  return bytes;
+}
+
 std::string ProfileValue(const std::string& path, const char* section, const char* key) {
   char text[4096];
   GetPrivateProfileStringA(section, key, "<absent>", text, sizeof text, path.c_str());

@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <functional>
 #include <string>
 
@@ -50,6 +51,11 @@ std::string WindowText(HWND window);
 // Control window `control`), or null.
 HWND MessageBoxOf(DWORD processId, HWND control);
 std::string ControlText(HWND dialog, int id);
+// First descendant of `parent` with control ID `id` (depth first), or null.
+HWND FindById(HWND parent, int id);
+// `count` bytes from `at`, read while the program may hold the file open;
+// fewer (or none) where the file ends or cannot be read.
+std::string ReadShared(const std::string& path, uint64_t at, size_t count);
 // Value of a key in a profile file, or "<absent>".
 std::string ProfileValue(const std::string& path, const char* section, const char* key);
 
