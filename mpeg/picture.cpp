@@ -3,10 +3,10 @@
 
 #include <cstdlib>
 #include <cstring>
-#include "mpeg/lock.h"
 #include <new>
 
 #include "mpeg/limits.h"
+#include "mpeg/lock.h"
 
 namespace {
 

@@ -2,12 +2,12 @@
 #include "mpeg/session.h"
 
 #include <cstring>
-#include "mpeg/lock.h"
 #include <new>
 
 #include "mpeg/decoder_context.h"
 #include "mpeg/display.h"
 #include "mpeg/headers.h"
+#include "mpeg/lock.h"
 #include "mpeg/picture.h"
 #include "mpeg/reader.h"
 #include "mpeg/render.h"

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdint>
 #include <cstdlib>
 #include <string>
@@ -26,9 +27,13 @@ const uint64_t kRingLength = (uint64_t(1) << 28) - 1;  // Size=28
 const uint64_t kRingEnd = (uint64_t(1) << 28) - 524288;
 const uint64_t kHead = 4096;
 const uint64_t kMirror = 2097152;
-const uint64_t kInputStart = 1 << 20;  // not the input's start: the head is kept
+// The copy starts 1 MiB into the input, 4 MiB before the ring's end (a whole
+// lap is 256 MiB, minutes under qemu), and goes 3 MiB past the wrap.
+const uint64_t kInputStart = 1 << 20;
+const uint64_t kBeforeWrap = 4 << 20;
 const uint64_t kPastWrap = 3 << 20;
-const uint64_t kInputSize = kInputStart + (kRingEnd - kHead) + kPastWrap;
+const uint64_t kOutputStart = kRingEnd - kBeforeWrap;
+const uint64_t kInputSize = kInputStart + kBeforeWrap + kPastWrap;
 
 uint8_t PatternByte(uint64_t i) { return uint8_t((i * 131 + (i >> 9) * 7 + (i >> 20)) ^ 0x5A); }
 
@@ -51,14 +56,20 @@ bool WritePatternFile(const std::string& path, uint64_t size) {
   return ok;
 }
 
-// A ring of zeros at its size: the saved output offset stands only then.
-bool MakeZeroRing() {
+// A ring of zeros at its size (the saved output offset stands only then)
+// but for the head an earlier lap kept: the input's first 4,096 bytes.
+bool MakeRing() {
   DeleteFileA(kRing);
   HANDLE file = CreateFileA(kRing, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;
   LARGE_INTEGER end;
   end.QuadPart = LONGLONG(kRingLength);
   bool ok = SetFilePointerEx(file, end, nullptr, FILE_BEGIN) && SetEndOfFile(file);
+  std::vector<uint8_t> head = Pattern(0, kHead);
+  LARGE_INTEGER start = {};
+  DWORD wrote = 0;
+  ok = ok && SetFilePointerEx(file, start, nullptr, FILE_BEGIN) &&
+       WriteFile(file, head.data(), DWORD(kHead), &wrote, nullptr) && wrote == kHead;
   CloseHandle(file);
   return ok;
 }
@@ -126,32 +137,35 @@ TEST(ShippedProgram, CopiesAcrossAWrapKeepsItsSettingsAndPreviewsAProgramStream)
   std::string folder = MakeTestFolder("ship");
   std::string input = folder + "\\recording.m2p";
   ASSERT_TRUE(WritePatternFile(input, kInputSize));
-  ASSERT_TRUE(MakeZeroRing());
+  ASSERT_TRUE(MakeRing());
   RingfeedRun run(folder);
-  ASSERT_TRUE(WriteFileText(run.ProfilePath(), "[Output]\r\nDrive=T:\r\nSize=28\r\nWait=No\r\nStop=37\r\nOffset=0\r\n"
+  ASSERT_TRUE(WriteFileText(run.ProfilePath(), "[Output]\r\nDrive=T:\r\nSize=28\r\nWait=No\r\nStop=37\r\nOffset=" +
+                                               std::to_string(kOutputStart) + "\r\n"
                                                "[Input]\r\nFile=" + input + "\r\nOffsetLo=" +
                                                std::to_string(kInputStart) + "\r\nSerial=No\r\n"
                                                "[Window]\r\nPriority2=3\r\n"));
 
-  // 1. The copy, from 1 MiB into the input, across the ring's end.
+  // 1. The copy, across the ring's end.
   DWORD started = GetTickCount();
   ASSERT_TRUE(run.Start());
   HWND control = run.WaitForControlWindow(180000);
   ASSERT_NE(control, nullptr) << "no Control window";
   printf("first start: %lu ms\n", GetTickCount() - started);
+  fflush(stdout);
   EXPECT_EQ(ControlText(control, IDC_INPUT_PATH), input);
   started = GetTickCount();
   PostMessageA(control, WM_COMMAND, IDC_START, 0);
   const uint64_t lastAt = kHead + kMirror + kPastWrap - 65536;
   const uint64_t lastInput = kInputSize - 65536;
-  EXPECT_TRUE(WaitUntil([&] { return Compare("", lastAt, lastInput, 65536).empty(); }, 300000))
+  EXPECT_TRUE(WaitUntil([&] { return Compare("", lastAt, lastInput, 65536).empty(); }, 240000))
       << "the copy did not reach the input's end";
   printf("copy of %llu MiB: %lu ms\n", (unsigned long long)((kInputSize - kInputStart) >> 20),
          GetTickCount() - started);
+  fflush(stdout);
   EXPECT_EQ(Compare("the kept head", 0, 0, kHead), "");
-  EXPECT_EQ(Compare("the first lap", kHead + kMirror, kInputStart + kMirror, kRingEnd - kHead - kMirror), "");
-  EXPECT_EQ(Compare("the mirror of the wrap", kHead, kInputStart + (kRingEnd - kHead) - kMirror, kMirror), "");
-  EXPECT_EQ(Compare("the copy after the wrap", kHead + kMirror, kInputStart + (kRingEnd - kHead), kPastWrap), "");
+  EXPECT_EQ(Compare("the copy before the wrap", kOutputStart, kInputStart, kBeforeWrap), "");
+  EXPECT_EQ(Compare("the mirror of the wrap", kHead, kInputStart + kBeforeWrap - kMirror, kMirror), "");
+  EXPECT_EQ(Compare("the copy after the wrap", kHead + kMirror, kInputStart + kBeforeWrap, kPastWrap), "");
   PostMessageA(control, WM_CLOSE, 0, 0);
   EXPECT_EQ(run.WaitForExit(120000), 0u) << "the first run did not end cleanly";
 
@@ -170,13 +184,17 @@ TEST(ShippedProgram, CopiesAcrossAWrapKeepsItsSettingsAndPreviewsAProgramStream)
   control = next.WaitForControlWindow(180000);
   ASSERT_NE(control, nullptr) << "no Control window at the second start";
   printf("second start: %lu ms\n", GetTickCount() - started);
+  fflush(stdout);
   EXPECT_EQ(ControlText(control, IDC_INPUT_PATH), input);
+  started = GetTickCount();
   PostMessageA(control, WM_COMMAND, MAKEWPARAM(IDC_BROWSE, BN_CLICKED), LPARAM(GetDlgItem(control, IDC_BROWSE)));
   HWND frame = nullptr, child = nullptr;
   ASSERT_TRUE(WaitUntil([&] { return (frame = FindProcessWindow(next.ProcessId(), kDialogTitle)) && IsWindowVisible(frame); },
-                        120000) &&
+                        300000) &&
               WaitUntil([&] { return (child = GetParent(FindById(frame, IDC_IN_VIDEO))) != nullptr; }))
       << "the Input dialog did not open";
+  printf("dialog: %lu ms\n", GetTickCount() - started);
+  fflush(stdout);
   started = GetTickCount();
   SendMessageA(FindById(frame, 1152), WM_SETTEXT, 0, LPARAM(kClip));
   EXPECT_TRUE(WaitUntil([&] { return ControlText(child, IDC_IN_AUDIO) == "Layer2 stereo\n224Kbps 48.0KHz"; }, 60000))
@@ -184,6 +202,7 @@ TEST(ShippedProgram, CopiesAcrossAWrapKeepsItsSettingsAndPreviewsAProgramStream)
   EXPECT_EQ(ControlText(child, IDC_IN_VIDEO), " 8.00Mbps 29.97fps\n720 x 480 pixel");
   EXPECT_TRUE(WaitUntil([&] { return ShowsPicture(GetDlgItem(child, IDC_IN_FRAME)); }, 60000)) << "the panel is blank";
   printf("preview: %lu ms\n", GetTickCount() - started);
+  fflush(stdout);
   PostMessageA(frame, WM_COMMAND, IDCANCEL, 0);
   EXPECT_TRUE(WaitUntil([&] { return !IsWindow(frame); }, 60000)) << "the Input dialog did not close";
   PostMessageA(control, WM_CLOSE, 0, 0);

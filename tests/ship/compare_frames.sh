@@ -17,8 +17,9 @@ start=$(date +%s)
 "$here/cmake/wine-run" wine "$windows" "${wfiles[@]}" >"$work/windows.log"
 windows_status=$?
 echo "i686 decoder: ${#files[@]} streams in $(( $(date +%s) - start )) s"
-# Wine may add lines of its own; the digest lines have these heads.
-grep -E '^(stream|size|at|frame|frames|not) ' "$work/windows.log" >"$work/windows.txt"
+# Wine may add lines of its own (and the program ends its lines with CR LF);
+# the digest lines have these heads.
+tr -d '\r' <"$work/windows.log" | grep -E '^(stream|size|at|frame|frames|not) ' >"$work/windows.txt"
 frames=$(grep -c '^frame ' "$work/native.txt")
 echo "$frames frames and $(grep -c '^at ' "$work/native.txt") positions"
 if ! diff -u "$work/native.txt" "$work/windows.txt" >"$work/diff.txt"; then
