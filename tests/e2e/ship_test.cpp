@@ -148,7 +148,7 @@ TEST(ShippedProgram, CopiesAcrossAWrapKeepsItsSettingsAndPreviewsAProgramStream)
   // 1. The copy, across the ring's end.
   DWORD started = GetTickCount();
   ASSERT_TRUE(run.Start());
-  HWND control = run.WaitForControlWindow(180000);
+  HWND control = run.WaitForControlWindow(300000);
   ASSERT_NE(control, nullptr) << "no Control window";
   printf("first start: %lu ms\n", GetTickCount() - started);
   fflush(stdout);
@@ -181,7 +181,7 @@ TEST(ShippedProgram, CopiesAcrossAWrapKeepsItsSettingsAndPreviewsAProgramStream)
   RingfeedRun next(folder);
   started = GetTickCount();
   ASSERT_TRUE(next.Start());
-  control = next.WaitForControlWindow(180000);
+  control = next.WaitForControlWindow(300000);
   ASSERT_NE(control, nullptr) << "no Control window at the second start";
   printf("second start: %lu ms\n", GetTickCount() - started);
   fflush(stdout);
