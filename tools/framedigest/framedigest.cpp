@@ -64,7 +64,7 @@ bool digest_stream(const char* path) {
   Digest digest = {bitmap.biSizeImage, 0};
   bool ok = true;
   const long long size = size_of(path);
-  for (int permille : {0, 250, 500, 750, 999}) {
+  for (int permille : {0, 500, 999}) {
     int64_t index = -1;
     long long at = size * permille / 1000;
     if (preview_render(at, pixels.data(), &index)) {
