@@ -1,4 +1,5 @@
-# The program itself: 32-bit Windows, MinGW-w64 (posix threads), static runtime.
+# The program itself: 32-bit Windows, MinGW-w64 (win32 threads: a runtime that
+# imports nothing newer than Windows XP), static runtime.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR i686)
 set(RINGFEED_MINGW_PREFIX i686-w64-mingw32)

@@ -3,10 +3,10 @@
 
 #include <cstdlib>
 #include <cstring>
-#include <mutex>
 #include <new>
 
 #include "mpeg/limits.h"
+#include "mpeg/lock.h"
 
 namespace {
 
@@ -14,14 +14,14 @@ namespace {
 // the decoder takes a new picture for every coded one, and fresh megabytes
 // from the system cost a page fault on every page they touch.
 const int kPoolSize = 4;
-std::mutex g_pool_lock;
+Lock g_pool_lock;
 uint8_t* g_pool[kPoolSize];
 size_t g_pool_bytes[kPoolSize];
 int g_pool_count = 0;
 
 uint8_t* TakeStorage(size_t bytes) {
   {
-    std::lock_guard<std::mutex> hold(g_pool_lock);
+    LockHold hold(g_pool_lock);
     for (int i = 0; i < g_pool_count; ++i) {
       if (g_pool_bytes[i] != bytes) continue;
       uint8_t* storage = g_pool[i];
@@ -36,7 +36,7 @@ uint8_t* TakeStorage(size_t bytes) {
 
 void GiveStorage(uint8_t* storage, size_t bytes) {
   {
-    std::lock_guard<std::mutex> hold(g_pool_lock);
+    LockHold hold(g_pool_lock);
     if (g_pool_count < kPoolSize) {
       g_pool[g_pool_count] = storage;
       g_pool_bytes[g_pool_count] = bytes;
@@ -88,7 +88,7 @@ void picture_release(Picture* p) {
 }
 
 void picture_pool_clear() {
-  std::lock_guard<std::mutex> hold(g_pool_lock);
+  LockHold hold(g_pool_lock);
   while (g_pool_count > 0) free(g_pool[--g_pool_count]);
 }
 

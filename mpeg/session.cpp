@@ -2,12 +2,12 @@
 #include "mpeg/session.h"
 
 #include <cstring>
-#include <mutex>
 #include <new>
 
 #include "mpeg/decoder_context.h"
 #include "mpeg/display.h"
 #include "mpeg/headers.h"
+#include "mpeg/lock.h"
 #include "mpeg/picture.h"
 #include "mpeg/reader.h"
 #include "mpeg/render.h"
@@ -30,7 +30,7 @@ const uint32_t kAudioSamplingFrequency[2][4] = {{22050, 24000, 16000, 0}, {44100
 const char* const kAudioMode[4] = {"stereo", "intensity stereo", "dual channel", "monaural"};
 
 // Held by open, close and render: the Copy worker may close from its thread.
-std::mutex g_lock;
+Lock g_lock;
 FileHandle g_file = kNoFile;
 Reader g_reader;
 DecoderContext* g_context = nullptr;
@@ -173,7 +173,7 @@ BitmapHeader bitmap_header_for(int32_t width, int32_t height) {
 }
 
 int preview_open(const char* path, FileHandle* file, BitmapHeader* header, StreamInfo* info) {
-  std::lock_guard<std::mutex> hold(g_lock);
+  LockHold hold(g_lock);
   int closed = close_session();
   if (!path || !*path) return closed;
   // Audio values survive a session without audio.
@@ -192,12 +192,12 @@ int preview_open(const char* path, FileHandle* file, BitmapHeader* header, Strea
 int preview_close() { return preview_open(nullptr, nullptr, nullptr, nullptr); }
 
 bool preview_is_open() {
-  std::lock_guard<std::mutex> hold(g_lock);
+  LockHold hold(g_lock);
   return g_context != nullptr;
 }
 
 int preview_render(int64_t position, uint8_t* pixels, int64_t* display_index) {
-  std::lock_guard<std::mutex> hold(g_lock);
+  LockHold hold(g_lock);
   if (!g_context || !pixels) return 0;
   int64_t shown = -1;
   if (!render_frame(g_reader, *g_context, position, pixels, shown)) return 0;
@@ -206,13 +206,13 @@ int preview_render(int64_t position, uint8_t* pixels, int64_t* display_index) {
 }
 
 int64_t preview_decode_all(uint8_t* pixels, PreviewFrameSink sink, void* user) {
-  std::lock_guard<std::mutex> hold(g_lock);
+  LockHold hold(g_lock);
   if (!g_context || !pixels || !sink) return -1;
   return decode_all_frames(g_reader, *g_context, pixels, sink, user);
 }
 
 int preview_colour_sequence(ColourSequence& sequence) {
-  std::lock_guard<std::mutex> hold(g_lock);
+  LockHold hold(g_lock);
   if (!g_context) return 0;
   sequence = colour_sequence_of(*g_context);
   return 1;

@@ -1,6 +1,7 @@
 #include "tests/e2e/driver.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -50,6 +51,9 @@ std::string MakeTestFolder(const std::string& name) {
 }
 
 std::string BuiltProgram(const char* name) {
+  // The shipped build, when a test is pointed at it.
+  const char* program = getenv("RINGFEED_PROGRAM");
+  if (program && *program && strcmp(name, "Ringfeed.exe") == 0) return program;
   char self[MAX_PATH];
   GetModuleFileNameA(nullptr, self, MAX_PATH);
   // Tests live in <tree>/tests, programs in <tree>/bin.
@@ -85,6 +89,25 @@ bool WaitUntil(const std::function<bool()>& done, DWORD timeoutMs) {
     if (GetTickCount() - start > timeoutMs) return false;
     Sleep(20);
   }
+}
+
+bool Thread::Start(std::function<void()> body) {
+  Join();
+  body_ = std::move(body);
+  handle_ = CreateThread(nullptr, 0, Run, this, 0, nullptr);
+  return handle_ != nullptr;
+}
+
+void Thread::Join() {
+  if (!handle_) return;
+  WaitForSingleObject(handle_, INFINITE);
+  CloseHandle(handle_);
+  handle_ = nullptr;
+}
+
+DWORD WINAPI Thread::Run(void* self) {
+  static_cast<Thread*>(self)->body_();
+  return 0;
 }
 
 RingfeedRun::RingfeedRun(const std::string& folder) : folder_(folder) {}

@@ -13,7 +13,8 @@ namespace e2e {
 // A fresh, empty folder for one test (on the test drive T: when mapped).
 std::string MakeTestFolder(const std::string& name);
 
-// Built programs, found beside the test executable's tree.
+// Built programs, found beside the test executable's tree; Ringfeed.exe is
+// RINGFEED_PROGRAM when that is set.
 std::string BuiltProgram(const char* name);
 
 std::string ReadFileText(const std::string& path);
@@ -21,6 +22,24 @@ bool WriteFileText(const std::string& path, const std::string& text);
 
 // Waits until `done` holds, polling every 20 ms; false after `timeoutMs`.
 bool WaitUntil(const std::function<bool()>& done, DWORD timeoutMs = 10000);
+
+// A thread for a test (the win32 thread model has no std::thread); joined
+// when it goes.
+class Thread {
+ public:
+  Thread() = default;
+  ~Thread() { Join(); }
+  Thread(const Thread&) = delete;
+  Thread& operator=(const Thread&) = delete;
+  // Runs `body` on a new thread; false when none could be made.
+  bool Start(std::function<void()> body);
+  void Join();
+
+ private:
+  static DWORD WINAPI Run(void* self);
+  std::function<void()> body_;
+  HANDLE handle_ = nullptr;
+};
 
 // One started copy of Ringfeed.exe in its own folder.
 class RingfeedRun {

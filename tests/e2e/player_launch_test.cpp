@@ -11,6 +11,7 @@
 
 #include "app/app.h"
 #include "app/settings_table.h"
+#include "mpeg/lock.h"
 #include "player/player_launch.h"
 #include "player/player_windows.h"
 #include "tests/e2e/driver.h"
@@ -65,7 +66,7 @@ class User {
   }
   int Choosers() const { return choosers_; }
   std::vector<std::string> Messages() {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::lock_guard<Lock> lock(mutex_);
     return messages_;
   }
   // The messages once `count` were seen, or those seen within 30 s.
@@ -99,7 +100,7 @@ class User {
       if (!search.text.empty()) {
         handled = box;
         {
-          std::lock_guard<std::mutex> lock(mutex_);
+          std::lock_guard<Lock> lock(mutex_);
           messages_.push_back(search.text);
         }
         PostMessageA(box, WM_COMMAND, IDOK, 0);
@@ -124,7 +125,7 @@ class User {
   HANDLE thread_;
   std::atomic<bool> stop_{false};
   std::atomic<int> choosers_{0};
-  std::mutex mutex_;
+  Lock mutex_;
   std::vector<std::string> messages_;
 };
 

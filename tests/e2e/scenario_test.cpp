@@ -15,7 +15,6 @@
 #include <cstring>
 #include <memory>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "resources/resource.h"
@@ -73,9 +72,9 @@ class Recorder {
   Recorder(const Recording& recording, const std::string& folder) : recording_(recording), folder_(folder) {}
   ~Recorder() {
     stop_ = true;
-    if (thread_.joinable()) thread_.join();
+    thread_.Join();
   }
-  void Start() { thread_ = std::thread([this] { Run(); }); }
+  void Start() { thread_.Start([this] { Run(); }); }
   uint64_t Written() const { return written_.load(); }
   bool Done() const { return done_.load(); }
   std::string Failure() const { return failure_; }
@@ -112,7 +111,7 @@ class Recorder {
 
   const Recording& recording_;
   std::string folder_;
-  std::thread thread_;
+  Thread thread_;
   std::atomic<bool> stop_{false}, done_{false};
   std::atomic<uint64_t> written_{0};
   std::string failure_;

@@ -12,7 +12,6 @@
 #include <cstdlib>
 #include <functional>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "app/app.h"
@@ -25,6 +24,7 @@
 #include "mpeg/session.h"
 #include "resources/resource.h"
 #include "tests/control/window_harness.h"
+#include "tests/e2e/driver.h"
 
 namespace {
 
@@ -113,7 +113,8 @@ class InputDialogTest : public testing::Test {
   // thread; the driver must end the dialog. False when it never appeared.
   bool Run(const std::function<void(const Dialog&)>& drive) {
     std::atomic<bool> found{false};
-    std::thread driver([&] {
+    e2e::Thread driver;
+    driver.Start([&] {
       Dialog d = {nullptr, nullptr};
       if (!WaitFor([&] { return (d.frame = FindWindowA(nullptr, kTitle)) && IsWindowVisible(d.frame); })) return;
       if (!WaitFor([&] { return (d.child = GetParent(FindById(d.frame, IDC_IN_VIDEO))) != nullptr; })) {
@@ -124,7 +125,7 @@ class InputDialogTest : public testing::Test {
       drive(d);
     });
     OnBrowse(nullptr);
-    driver.join();
+    driver.Join();
     return found;
   }
 };
