@@ -21,7 +21,7 @@ using namespace e2e;
 namespace {
 
 const char kRing[] = "T:\\$Ringfeed.mpg";
-const char kClip[] = "T:\\ship\\clip.mpg";  // made by ffmpeg before the test
+const char kClipFolder[] = "T:\\ship";  // clip.mpg, made by ffmpeg before the test
 const char kDialogTitle[] = "Ringfeed / ビデオファイル選択";
 const uint64_t kRingLength = (uint64_t(1) << 28) - 1;  // Size=28
 const uint64_t kRingEnd = (uint64_t(1) << 28) - 524288;
@@ -141,7 +141,7 @@ TEST(ShippedProgram, CopiesToTheRingEndKeepsItsSettingsAndPreviewsAProgramStream
   RingfeedRun run(folder);
   ASSERT_TRUE(WriteFileText(run.ProfilePath(), "[Output]\r\nDrive=T:\r\nSize=28\r\nWait=No\r\nStop=37\r\nOffset=" +
                                                std::to_string(kOutputStart) + "\r\n"
-                                               "[Input]\r\nFile=" + input + "\r\nOffsetLo=" +
+                                               "[Input]\r\nFolder=" + kClipFolder + "\r\nFile=" + input + "\r\nOffsetLo=" +
                                                std::to_string(kInputStart) + "\r\nSerial=No\r\n"
                                                "[Window]\r\nPriority2=3\r\n"));
 
@@ -178,8 +178,10 @@ TEST(ShippedProgram, CopiesToTheRingEndKeepsItsSettingsAndPreviewsAProgramStream
   EXPECT_EQ(ProfileValue(profile, "Input", "File"), input);
   EXPECT_EQ(ProfileValue(profile, "Output", "Stop"), "37");
   EXPECT_EQ(ProfileValue(profile, "Window", "Priority2"), "3");
+  EXPECT_EQ(ProfileValue(profile, "Input", "Folder"), kClipFolder);
 
-  // 3. The next run shows them, and previews an MPEG-2 program stream.
+  // 3. The next run shows them, and previews an MPEG-2 program stream of the
+  // folder the Input dialog opens in, picked as a user types its name.
   RingfeedRun next(folder);
   started = GetTickCount();
   ASSERT_TRUE(next.Start());
@@ -198,8 +200,8 @@ TEST(ShippedProgram, CopiesToTheRingEndKeepsItsSettingsAndPreviewsAProgramStream
   printf("dialog: %lu ms\n", GetTickCount() - started);
   fflush(stdout);
   started = GetTickCount();
-  SendMessageA(FindById(frame, 1152), WM_SETTEXT, 0, LPARAM(kClip));
-  EXPECT_TRUE(WaitUntil([&] { return ControlText(child, IDC_IN_AUDIO) == "Layer2 stereo\n224Kbps 48.0KHz"; }, 60000))
+  SendMessageA(FindById(frame, 1152), WM_SETTEXT, 0, LPARAM("clip.mpg"));
+  EXPECT_TRUE(WaitUntil([&] { return ControlText(child, IDC_IN_AUDIO) == "Layer2 stereo\n224Kbps 48.0KHz"; }, 180000))
       << ControlText(child, IDC_IN_AUDIO);
   EXPECT_EQ(ControlText(child, IDC_IN_VIDEO), " 8.00Mbps 29.97fps\n720 x 480 pixel");
   EXPECT_TRUE(WaitUntil([&] { return ShowsPicture(GetDlgItem(child, IDC_IN_FRAME)); }, 60000)) << "the panel is blank";
