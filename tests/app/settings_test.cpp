@@ -6,7 +6,6 @@
 #include <atomic>
 #include <cstring>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "app/settings_table.h"
@@ -286,9 +285,18 @@ TEST(InputPathTest, AReaderNeverSeesAHalfWrittenPath) {
   StoreInputPath(paths[0].c_str());
   std::atomic<bool> done{false};
   std::atomic<int> stores{0};
-  std::thread writer([&] {
-    for (int i = 0; !done; ++i, ++stores) StoreInputPath(paths[i & 1].c_str());
-  });
+  struct Writer {
+    const std::string* paths;
+    std::atomic<bool>* done;
+    std::atomic<int>* stores;
+    static DWORD WINAPI Run(void* self) {
+      auto* w = static_cast<Writer*>(self);
+      for (int i = 0; !*w->done; ++i, ++*w->stores) StoreInputPath(w->paths[i & 1].c_str());
+      return 0;
+    }
+  } state{paths, &done, &stores};
+  HANDLE writer = CreateThread(nullptr, 0, Writer::Run, &state, 0, nullptr);
+  ASSERT_NE(writer, nullptr);
   // Reads while the writer runs, for a second at most.
   int torn = 0;
   DWORD start = GetTickCount();
@@ -298,7 +306,8 @@ TEST(InputPathTest, AReaderNeverSeesAHalfWrittenPath) {
     if (read != paths[0] && read != paths[1]) ++torn;
   }
   done = true;
-  writer.join();
+  WaitForSingleObject(writer, INFINITE);
+  CloseHandle(writer);
   EXPECT_EQ(torn, 0);
 }
 

@@ -37,15 +37,6 @@ void Click(HWND dialog, int id) {
   PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), LPARAM(GetDlgItem(dialog, id)));
 }
 
-HWND FindById(HWND parent, int id) {
-  for (HWND c = GetWindow(parent, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
-    if (GetDlgCtrlID(c) == id) return c;
-    HWND below = FindById(c, id);
-    if (below) return below;
-  }
-  return nullptr;
-}
-
 // The output offset the progress bar shows, in percent of its width.
 int BarPercent(HWND control) {
   RECT filled, empty;

@@ -104,15 +104,6 @@ std::string Compare(const char* what, uint64_t ringAt, uint64_t inputAt, uint64_
   return "";
 }
 
-HWND FindById(HWND parent, int id) {
-  for (HWND c = GetWindow(parent, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
-    if (GetDlgCtrlID(c) == id) return c;
-    HWND below = FindById(c, id);
-    if (below) return below;
-  }
-  return nullptr;
-}
-
 // A picture on the screen inside the window: most sample points are not
 // the dialog background.
 bool ShowsPicture(HWND window) {
