@@ -44,11 +44,13 @@ void parse_sequence_extension(Reader& r, uint32_t& pos, DecoderContext& c) {
   c.profile_and_level_indication = bits(r, pos, 8);
   c.progressive_sequence = bits(r, pos, 1);
   c.chroma_format = bits(r, pos, 2);
-  c.horizontal_size += bits(r, pos, 2) << 12;
-  c.vertical_size += bits(r, pos, 2) << 12;
-  c.bit_rate_value += bits(r, pos, 12) << 18;
+  // The high bits go onto the sequence header's own: a repeated extension
+  // replaces them, never adds them again (and overflows).
+  c.horizontal_size = (c.horizontal_size & 0xFFF) | bits(r, pos, 2) << 12;
+  c.vertical_size = (c.vertical_size & 0xFFF) | bits(r, pos, 2) << 12;
+  c.bit_rate_value = (c.bit_rate_value & 0x3FFFF) | bits(r, pos, 12) << 18;
   bits(r, pos, 1);  // marker_bit
-  c.vbv_buffer_size_value += bits(r, pos, 8) << 10;
+  c.vbv_buffer_size_value = (c.vbv_buffer_size_value & 0x3FF) | bits(r, pos, 8) << 10;
   c.low_delay = bits(r, pos, 1);
   c.frame_rate_extension_n = bits(r, pos, 2);
   c.frame_rate_extension_d = bits(r, pos, 5);

@@ -134,6 +134,31 @@ TEST(SequenceHeader, BitRateWithTheExtensionSaturatesAt32Bits) {
   }
 }
 
+// Found by fuzz_headers: two sequence extensions added their high bits twice
+// and overflowed bit_rate_value.
+TEST(SequenceHeader, ARepeatedSequenceExtensionReplacesItsBits) {
+  BitWriter w;
+  put_sequence_header(w, {176, 144, 3, 500});
+  for (int twice = 0; twice < 2; ++twice) {
+    w.start_code(0xB5);
+    w.put(1, 4);
+    w.put(0x48, 8);
+    w.put(1, 1);     // progressive_sequence
+    w.put(1, 2);     // chroma_format
+    w.put(0, 4);     // size extensions
+    w.put(4095, 12); // bit_rate_extension
+    w.put(1, 1);
+    w.put(255, 8);   // vbv_buffer_size_extension
+    w.put(0, 8);
+  }
+  w.start_code(0x00);
+  std::unique_ptr<Parsed> p = parse_sequence(w.bytes);
+  ASSERT_EQ(p->ok, 1);
+  EXPECT_EQ(p->ctx->horizontal_size, 176);
+  EXPECT_EQ(p->ctx->bit_rate_value, (4095 << 18) + 500);
+  EXPECT_EQ(p->ctx->vbv_buffer_size_value, (255 << 10) + 112);
+}
+
 TEST(SequenceHeader, UserDataEndsTheExtensionLoop) {
   BitWriter w;
   put_sequence_header(w, {720, 480, 4, 1000});
