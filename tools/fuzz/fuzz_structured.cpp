@@ -16,28 +16,12 @@
 #include <vector>
 
 #include "mpeg/session.h"
+#include "tests/mpeg/stream_builder.h"
 
 namespace {
 
-typedef std::vector<uint8_t> Bytes;
-
-struct Bits {
-  Bytes bytes;
-  int used = 8;  // bits used in the last byte
-  void put(uint32_t value, int n) {
-    for (int i = n - 1; i >= 0; --i) {
-      if (used == 8) {
-        bytes.push_back(0);
-        used = 0;
-      }
-      if ((value >> i) & 1) bytes.back() |= static_cast<uint8_t>(0x80 >> used);
-      ++used;
-    }
-  }
-  void start_code(uint8_t code) {
-    used = 8;
-    for (uint8_t b : {0, 0, 1, static_cast<int>(code)}) bytes.push_back(b);
-  }
+// The tests' bit writer, and raw bytes after it.
+struct Bits : BitWriter {
   void raw(const Bytes& b) {
     used = 8;
     bytes.insert(bytes.end(), b.begin(), b.end());
