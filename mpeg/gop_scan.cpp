@@ -52,6 +52,7 @@ int scan_gop(Reader& r, uint32_t& pos, const FrameRateRecord& rate, int64_t resu
     if (have_sequence) sequence_token = stream_token(r, pos - 4);
   }
   uint64_t restart = have_sequence ? sequence_token : stream_token(r, pos - 4);
+  const uint64_t count_end = r.buffer_offset + pos + kGopScanReach;
 
   GopHeader first, second = GopHeader();
   if (!read_gop(r, pos, first)) return 0;
@@ -65,6 +66,7 @@ int scan_gop(Reader& r, uint32_t& pos, const FrameRateRecord& rate, int64_t resu
   uint32_t last_code = GROUP_START_CODE;
   PictureHeader h;
   while (state != 5 && next_code(r, pos, code)) {
+    if (r.buffer_offset + pos > count_end) break;
     last_code = code;
     if (code == GROUP_START_CODE) {
       if (state == 4) {

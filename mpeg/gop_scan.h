@@ -22,5 +22,8 @@ enum { GOP_RESTART_TOKEN = 0, GOP_I_DISPLAY_NUMBER = 1, GOP_DECODABLE_PICTURES =
 // pictures counted (3:2 pulldown from some encoders) is no failure.
 // With `search_end` not negative, the search for the GOP header gives up
 // once it has passed that file offset.
+// Pictures are counted at most this far past the GOP header, so a stream
+// with one GOP header is not read to its end.
+const int64_t kGopScanReach = int64_t(16) << 20;
 int scan_gop(Reader& r, uint32_t& pos, const FrameRateRecord& rate, int64_t result[3],
              int64_t search_end = -1);

@@ -116,6 +116,8 @@ void reader_init(Reader& r, FileHandle file) {
   r.limit = 0;
   r.buffer_offset = 0;
   r.packet_offset = 0;
+  r.payload_length = 0;
+  r.carried_from = kNoFooting;
   r.bits_left = 0;
   r.program_stream = false;
   r.stream_id = 0;
@@ -127,6 +129,7 @@ int64_t reader_seek(Reader& r, int64_t offset, FileSeekMethod method) {
   r.valid = 0;
   r.limit = 0;
   r.data_ended = false;
+  r.carried_from = kNoFooting;
   int64_t position = file_seek(r.file, offset, method);
   if (position < 0) return -1;
   r.buffer_offset = static_cast<uint64_t>(position);
@@ -153,7 +156,11 @@ int reader_fill(Reader& r, uint32_t& pos, uint32_t& budget, bool audio) {
   // or a bit field that straddles two packets reads as one.
   uint8_t carry[4] = {0, 0, 0, 0};
   uint32_t unread = 0;
-  if (r.limit >= 4 && r.limit <= r.valid) memcpy(carry, r.buffer + r.limit - 4, 4);
+  uint64_t carried_from = kNoFooting;
+  if (r.limit >= 4 && r.limit <= r.valid) {
+    memcpy(carry, r.buffer + r.limit - 4, 4);
+    carried_from = r.packet_offset;
+  }
   if (r.limit > pos) unread = min_u32(r.limit - pos, 4);
   r.limit = 0;
 
@@ -226,10 +233,13 @@ int reader_fill(Reader& r, uint32_t& pos, uint32_t& budget, bool audio) {
     }
     r.next_packet = r.buffer_offset + r.limit;
     uint32_t payload = pes_payload_start(r.buffer, s + 6, r.limit);
+    r.payload_length = r.limit - payload;
     if ((id & 0xF0) != 0xE0) {
+      r.carried_from = kNoFooting;
       pos = payload;  // audio: its payload, for the caller to look at
       return 1;
     }
+    r.carried_from = carried_from;
     memcpy(r.buffer + payload - 4, carry, 4);
     pos = payload - unread;
     return 1;
@@ -357,8 +367,13 @@ uint32_t show_bits_refilling(Reader& r, uint32_t& pos, int n) {
 }
 
 uint64_t stream_token(const Reader& r, uint32_t p) {
-  uint64_t base = r.program_stream ? r.packet_offset : r.buffer_offset;
-  return base << 16 | ((r.limit - p) & 0xFFFF);
+  if (!r.program_stream) return r.buffer_offset << 16 | ((r.limit - p) & 0xFFFF);
+  const uint32_t back = r.limit - p;
+  // A start code that begins in the carried tail of the packet before is
+  // found again from that packet, whose end then carries it as it did here.
+  if (back > r.payload_length && r.carried_from != kNoFooting)
+    return r.carried_from << 16 | ((back - r.payload_length) & 0xFFFF);
+  return r.packet_offset << 16 | (back & 0xFFFF);
 }
 
 uint32_t seek_token(Reader& r, uint64_t token) {

@@ -43,6 +43,10 @@ struct Reader {
   uint32_t limit;          // end of what the parsers may consume; 0: no current packet
   uint64_t buffer_offset;  // file offset of buffer[0]
   uint64_t packet_offset;  // file offset of the current PES packet's start code
+  uint32_t payload_length; // bytes of the current packet's payload, up to `limit`
+  // File offset of the video packet whose last bytes were carried in front
+  // of the current payload, or kNoFooting when none were.
+  uint64_t carried_from;
   uint32_t bits_left;      // 0..8 unread low bits of buffer[pos]
   bool program_stream;     // only video PES payload is delivered
   uint32_t stream_id;      // program stream: stream_id of the current packet

@@ -197,8 +197,8 @@ int RenderVisit(void* user, const DisplayRecord& record, const Picture* p) {
 
 namespace {
 
-// How far back from a position with no GOP after it the last GOP is looked
-// for, and how close the search comes to it.
+// How far after a position its GOP is looked for and, when none is, how far
+// back the last GOP before it; and how close the search comes to that one.
 const int64_t kLastGopReach = int64_t(16) << 20;
 const int64_t kLastGopStep = 4096;
 
@@ -252,7 +252,8 @@ int render_frame(Reader& r, DecoderContext& ctx, int64_t position, uint8_t* pixe
   if (!pixels) return 0;
   uint32_t pos = 0;
   int64_t target;
-  if (!position_at_gop(r, pos, ctx, position, target) &&
+  // No GOP this far after the position: the last one before it is shown.
+  if (!position_at_gop(r, pos, ctx, position, target, position + kLastGopReach) &&
       !position_at_last_gop(r, pos, ctx, position, INT64_MAX, target))
     return 0;
   int result = RenderTargetFrom(r, pos, ctx, target, pixels);

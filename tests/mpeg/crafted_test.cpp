@@ -4,6 +4,7 @@
 // the planes (the sanitizer build checks), and a rendered frame is whole.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -217,6 +218,67 @@ TEST(CraftedStreams, QuantMatricesOfAnEarlierRenderDoNotCarryOver) {
   EXPECT_TRUE(frames[3] == frames[0]);
   EXPECT_TRUE(frames[6] == frames[4]);
   EXPECT_TRUE(frames[4] == frames[0]);  // no extension: the sequence's matrix
+}
+
+// Bytes this process has read from files so far, or -1 where the system
+// does not say.
+int64_t bytes_read_so_far() {
+  long long rchar = -1;
+#ifdef __linux__
+  if (FILE* f = fopen("/proc/self/io", "r")) {
+    if (fscanf(f, "rchar: %lld", &rchar) != 1) rchar = -1;
+    fclose(f);
+  }
+#endif
+  return rchar;
+}
+
+// A 16x16 stream: optionally a GOP header and a flat I picture, then 46 MiB
+// of P pictures, each followed by 64 KiB of user data, and no GOP header.
+Bytes stream_without_later_gops(bool first_gop) {
+  BitWriter w;
+  put_sequence_header(w, {16, 16, 3, 1000});
+  put_sequence_extension(w, 1, 1);
+  if (first_gop) {
+    w.start_code(0xB8);
+    w.put(0, 19);
+    w.put(1, 1);
+    w.put(0, 12);
+    w.put(1, 1);  // closed_gop
+    w.put(0, 1);
+    put_picture_start(w, 1, 3, 1);
+    w.start_code(0x01);
+    w.put(0b10000011, 8);  // quantiser 16, no extra bit, increment 1, intra
+    for (int b = 0; b < 6; ++b) w.put(b < 4 ? 0b10010 : 0b0010, b < 4 ? 5 : 4);
+  }
+  BitWriter p;
+  put_picture_start(p, 2, 3, 1);
+  p.start_code(0x01);
+  p.put(0b1000001001, 10);  // quantiser 16, increment 1, motion compensated, not coded
+  p.put(0b11, 2);         // zero vector
+  p.start_code(0xB2);
+  p.bytes.resize(p.bytes.size() + 65536, 0x55);
+  Bytes stream = w.bytes;
+  for (int i = 0; i < 700; ++i) append(stream, p.bytes);
+  append(stream, {0, 0, 1, 0xB7});
+  return stream;
+}
+
+// A position is served from at most a few MiB around it, however long the
+// stream runs on without a GOP header.
+TEST(CraftedStreams, RenderReadsABoundedStretchOfAStreamWithoutGopHeaders) {
+  if (bytes_read_so_far() < 0) GTEST_SKIP() << "this system does not count the bytes a process reads";
+  for (bool first_gop : {false, true}) {
+    SCOPED_TRACE(first_gop ? "one GOP header at the start" : "no GOP header");
+    const std::string path = write_file("crafted_no_gops.m2v", stream_without_later_gops(first_gop));
+    BitmapHeader bitmap;
+    ASSERT_EQ(preview_open(path.c_str(), nullptr, &bitmap, nullptr), 1);
+    std::vector<uint8_t> pixels(bitmap.biSizeImage);
+    const int64_t before = bytes_read_so_far();
+    EXPECT_EQ(preview_render(0, pixels.data()), first_gop ? 1 : 0);
+    EXPECT_LT(bytes_read_so_far() - before, int64_t(24) << 20);
+    preview_close();
+  }
 }
 
 }  // namespace

@@ -131,8 +131,12 @@ Bytes multiplexed(const Bytes& es, size_t payload) {
 }
 
 TEST(Reader, TokenAtAStartCodeComesBackToIt) {
+  // Some codes straddle two packets of 2028 bytes, with 3, 2 or 1 of their
+  // bytes in the first.
   std::vector<std::pair<size_t, uint8_t>> codes = {
-      {1000, 0xB3}, {2046, 0xB5}, {40000, 0xB8}, {70001, 0x00}, {100000, 0x01}, {100010, 0x02}, {130000, 0xB7}};
+      {1000, 0xB3},      {2046, 0xB5},  {10 * 2028 - 3, 0xB8}, {40000, 0xB2},
+      {30 * 2028 - 2, 0x00}, {70001, 0x00}, {100000, 0x01},        {100010, 0x02},
+      {50 * 2028 - 1, 0x01}, {130000, 0xB7}};
   Bytes es = elementary_stream(200000, codes);
   struct Case {
     const char* name;
