@@ -367,7 +367,7 @@ uint32_t show_bits_refilling(Reader& r, uint32_t& pos, int n) {
 }
 
 uint64_t stream_token(const Reader& r, uint32_t p) {
-  if (!r.program_stream) return r.buffer_offset << 16 | ((r.limit - p) & 0xFFFF);
+  if (!r.program_stream) return (r.buffer_offset + p) << 16;
   const uint32_t back = r.limit - p;
   // A start code that begins in the carried tail of the packet before is
   // found again from that packet, whose end then carries it as it did here.
@@ -379,8 +379,9 @@ uint64_t stream_token(const Reader& r, uint32_t p) {
 uint32_t seek_token(Reader& r, uint64_t token) {
   if (reader_seek(r, static_cast<int64_t>(token >> 16), FILE_SEEK_BEGIN) < 0) return kReaderFailed;
   uint32_t pos = 0;
-  uint32_t budget = reader_budget(r, kProbeBudget);
+  uint32_t budget = reader_budget(r, kRefillBudget);
   if (!reader_fill(r, pos, budget, false)) return kReaderFailed;
+  if (!r.program_stream) return 0;
   uint32_t back = static_cast<uint32_t>(token & 0xFFFF);
   if (back > r.limit) return kReaderFailed;
   return r.limit - back;

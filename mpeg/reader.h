@@ -18,11 +18,15 @@
 
 #include "mpeg/file_io.h"
 
-const uint32_t kReaderBufferSize = 0x8000;
+// Room for the largest PES packet (6 + 65535 bytes) behind the bytes a move
+// keeps before it (up to 4 + 511): a packet is delivered whole or not at all.
+const uint32_t kReaderBufferSize = 0x11000;
 const uint32_t kReaderFailed = 0xFFFFFFFF;
-const uint32_t kProbeBudget = 32768;     // first probe; return to a token
+const uint32_t kProbeBudget = 32768;     // first probe
 const uint32_t kSearchBudget = 0x200000; // any start-code search by the parsers
-const uint32_t kRefillBudget = 0x10000;  // refill inside a bit read
+// A refill inside a bit read, and the return to a token: enough for the
+// largest video packet and the other packets before it.
+const uint32_t kRefillBudget = 0x40000;
 const uint64_t kNoFooting = ~uint64_t{0};
 
 enum : uint32_t {
@@ -105,7 +109,9 @@ inline uint32_t show_bits(Reader& r, uint32_t& pos, int n) {
   if (!bits_at_hand(r, pos, n, word)) return show_bits_refilling(r, pos, n);
   return word >> (32 - n);
 }
-// Position token for buffer index p (a start code's first byte).
+// Position token for buffer index p (a start code's first byte): the file
+// offset of p (elementary stream) or of its packet (program stream) above
+// 16 bits telling how far p lies before that packet's end.
 uint64_t stream_token(const Reader& r, uint32_t p);
 // Returns the stream to a token: the buffer index to continue from, or kReaderFailed.
 uint32_t seek_token(Reader& r, uint64_t token);

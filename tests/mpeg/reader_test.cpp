@@ -142,7 +142,9 @@ TEST(Reader, TokenAtAStartCodeComesBackToIt) {
     const char* name;
     Bytes file;
     bool program_stream;
-  } cases[] = {{"elementary", es, false}, {"program", multiplexed(es, 2028), true}};
+  } cases[] = {{"elementary", es, false},
+               {"program", multiplexed(es, 2028), true},
+               {"program, the largest packets", multiplexed(es, 65000), true}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     std::string path = write_file("reader_token.mpg", c.file);
@@ -169,8 +171,10 @@ TEST(Reader, EveryStartCodeUpToTheEndOfTheFileIsFound) {
     Bytes es = elementary_stream(size, {{100, 0xB3}, {size - 40, 0xB8}, {size - 4, 0xB7}});
     OpenReader elementary(write_file("reader_short.m2v", es), false);
     EXPECT_EQ(elementary.all(), (std::vector<int>{0xB3, 0xB8, 0xB7}));
-    OpenReader program(write_file("reader_short.mpg", multiplexed(es, 2028)), true);
-    EXPECT_EQ(program.all(), (std::vector<int>{0xB3, 0xB8, 0xB7}));
+    for (size_t payload : {2028u, 65000u}) {
+      OpenReader program(write_file("reader_short.mpg", multiplexed(es, payload)), true);
+      EXPECT_EQ(program.all(), (std::vector<int>{0xB3, 0xB8, 0xB7})) << payload;
+    }
   }
 }
 
