@@ -88,5 +88,13 @@ inline std::vector<std::string> all_test_streams() {
   for (const char* stored : {"fields420_bff_704x480.m2v", "fields422_tff_ii_352x576.m2v",
                              "fields444_tff_320x256.m2v", "frames444_320x240.m2v"})
     names.push_back(data_path(stored));
+  // MORE_TEST_STREAMS=FILE:FILE...: a developer's own streams join the checks.
+  if (const char* more = getenv("MORE_TEST_STREAMS")) {
+    for (std::string rest = more; !rest.empty();) {
+      const size_t colon = rest.find(':');
+      if (colon) names.push_back(rest.substr(0, colon));
+      rest = colon == std::string::npos ? "" : rest.substr(colon + 1);
+    }
+  }
   return names;
 }
