@@ -177,6 +177,24 @@ TEST(InverseDct, FastEqualsReferenceOnSingleCoefficientsAndZeroRows) {
   }
 }
 
+// Blocks coded only in the first row or only in the first column, which
+// have their own paths, with every subset of the row or column coded.
+TEST(InverseDct, FastEqualsReferenceOnFirstRowAndFirstColumnBlocks) {
+  Lcg random = {4};
+  for (int column = 0; column < 2; ++column)
+    for (int mask = 1; mask < 256; ++mask)
+      for (int n = 0; n < 40; ++n) {
+        int16_t block[64] = {};
+        for (int k = 0; k < 8; ++k)
+          if (mask & (1 << k)) {
+            const int value = n % 2 ? random.Coefficient() : static_cast<int>(random.Next() % 65) - 32;
+            block[column ? 8 * k : k] = static_cast<int16_t>(value == 0 ? 1 : value);
+          }
+        ExpectFastMatchesReference(block, (column ? "column mask " : "row mask ") +
+                                              std::to_string(mask) + ", block " + std::to_string(n));
+      }
+}
+
 // The same blocks give the same checksum in the native and in the Windows
 // build; a build that lets the compiler fuse or widen a step fails here.
 TEST(InverseDct, ChecksumIsTheSameOnEveryBuild) {
