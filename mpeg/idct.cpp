@@ -240,10 +240,18 @@ void inverse_dct_fast(int16_t block[64]) {
     for (int i = 0; i < row_count; ++i) {
       const int v = rows[i];
       const __m128d c = _mm_set1_pd(kBasis.c[v][y]);
-      for (int p = 0; p < 4; ++p) {
-        const __m128d product = _mm_mul_pd(c, t[v][p]);
-        top[p] = _mm_add_pd(top[p], product);
-        bottom[p] = (v & 1) ? _mm_sub_pd(bottom[p], product) : _mm_add_pd(bottom[p], product);
+      if (v & 1) {
+        for (int p = 0; p < 4; ++p) {
+          const __m128d product = _mm_mul_pd(c, t[v][p]);
+          top[p] = _mm_add_pd(top[p], product);
+          bottom[p] = _mm_sub_pd(bottom[p], product);
+        }
+      } else {
+        for (int p = 0; p < 4; ++p) {
+          const __m128d product = _mm_mul_pd(c, t[v][p]);
+          top[p] = _mm_add_pd(top[p], product);
+          bottom[p] = _mm_add_pd(bottom[p], product);
+        }
       }
     }
     StoreRow(block + 8 * y, RoundAndClip8(top));
