@@ -121,7 +121,6 @@ uint32_t CodedRowsOfFirstColumn(uint64_t nonzero) {
   return rows;
 }
 
-
 // Eight sums in the order 0, 1, 2, 3, 7, 6, 5, 4 as floor(s + 0.5) clipped
 // to 9 bits, in the order 0..7. Truncation differs from floor only where
 // it went up (negative non-integers): there the comparison's all-ones
