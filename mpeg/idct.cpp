@@ -8,7 +8,12 @@
 #include <cmath>
 
 #if defined(__SSE2__)
-#include <emmintrin.h>
+#include <immintrin.h>
+// Four columns per instruction where the processor has AVX. Not on 64-bit
+// Windows, whose compilers cannot realign the stack for 32-byte spills.
+#if !defined(_WIN64)
+#define IDCT_HAS_AVX 1
+#endif
 #endif
 
 namespace {
@@ -82,65 +87,321 @@ void inverse_dct_reference(int16_t block[64]) {
 
 namespace {
 
-bool OnlyDc(const int16_t block[64]) {
-  int any = 0;
-  for (int i = 1; i < 64; ++i) any |= block[i];
-  return any == 0;
+// c[u][7 - x] = (-1)^u c[u][x] holds exactly (both come from one stored
+// constant), so a product with the mirrored column is the product with the
+// original one, negated exactly; adding it is subtracting the original.
+constexpr bool BasisIsMirrored() {
+  for (int u = 0; u < 8; ++u)
+    for (int x = 0; x < 8; ++x)
+      if (kBasis.c[u][7 - x] != ((u & 1) ? -kBasis.c[u][x] : kBasis.c[u][x])) return false;
+  return true;
+}
+static_assert(BasisIsMirrored(), "the fast transform relies on the basis symmetry");
+
+// Bit 8v + u set where coefficient (v, u) is not zero. Saturating packs
+// keep zero and non-zero apart.
+uint64_t NonZeroMask(const int16_t block[64]) {
+  const __m128i* rows = reinterpret_cast<const __m128i*>(block);
+  const __m128i zero = _mm_setzero_si128();
+  uint64_t zeros = 0;
+  for (int i = 0; i < 4; ++i) {
+    const __m128i pair = _mm_packs_epi16(_mm_loadu_si128(rows + 2 * i), _mm_loadu_si128(rows + 2 * i + 1));
+    zeros |= static_cast<uint64_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(pair, zero))) << (16 * i);
+  }
+  return ~zeros;
 }
 
-}  // namespace
+int LowestBit(uint32_t bits) { return __builtin_ctz(bits); }
 
-void inverse_dct_fast(int16_t block[64]) {
-  if (OnlyDc(block)) {
-    // Every output is c[0][y] * (F * c[0][x]) with one constant c[0][*].
-    const int16_t value = RoundAndClip(kBasis.c[0][0] * (block[0] * kBasis.c[0][0]));
-    for (int i = 0; i < 64; ++i) block[i] = value;
+constexpr uint64_t kFirstColumn = 0x0101010101010101ull;
+
+uint32_t CodedRowsOfFirstColumn(uint64_t nonzero) {
+  uint32_t rows = 0;
+  for (int v = 0; v < 8; ++v) rows |= static_cast<uint32_t>((nonzero >> (8 * v)) & 1) << v;
+  return rows;
+}
+
+// Eight sums in the order 0, 1, 2, 3, 7, 6, 5, 4 as floor(s + 0.5) clipped
+// to 9 bits, in the order 0..7. Truncation differs from floor only where
+// it went up (negative non-integers): there the comparison's all-ones
+// lanes add -1.
+__m128i RoundAndClip8(const __m128d s[4]) {
+  const __m128d half = _mm_set1_pd(0.5);
+  __m128i r[2];
+  for (int k = 0; k < 2; ++k) {
+    const __m128d a = _mm_add_pd(s[2 * k], half);
+    const __m128d b = _mm_add_pd(s[2 * k + 1], half);
+    const __m128i ta = _mm_cvttpd_epi32(a);
+    const __m128i tb = _mm_cvttpd_epi32(b);
+    const __m128d up_a = _mm_cmplt_pd(a, _mm_cvtepi32_pd(ta));
+    const __m128d up_b = _mm_cmplt_pd(b, _mm_cvtepi32_pd(tb));
+    const __m128i up = _mm_castps_si128(
+        _mm_shuffle_ps(_mm_castpd_ps(up_a), _mm_castpd_ps(up_b), _MM_SHUFFLE(2, 0, 2, 0)));
+    r[k] = _mm_add_epi32(_mm_unpacklo_epi64(ta, tb), up);
+  }
+  const __m128i right = _mm_shuffle_epi32(r[1], _MM_SHUFFLE(0, 1, 2, 3));
+  const __m128i out = _mm_packs_epi32(r[0], right);
+  return _mm_min_epi16(_mm_max_epi16(out, _mm_set1_epi16(-256)), _mm_set1_epi16(255));
+}
+
+void StoreRow(int16_t* row, __m128i values) {
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(row), values);
+}
+
+// Row v of the horizontal pass as the pairs of columns (0, 1), (2, 3),
+// (7, 6), (5, 4): the same products, each computed once.
+void HorizontalRow(const int16_t f[8], uint32_t nonzero, __m128d t[4]) {
+  for (int p = 0; p < 4; ++p) t[p] = _mm_setzero_pd();
+  for (; nonzero; nonzero &= nonzero - 1) {
+    const int u = LowestBit(nonzero);
+    const __m128d coefficient = _mm_set1_pd(f[u]);
+    const __m128d left = _mm_mul_pd(coefficient, _mm_loadu_pd(&kBasis.c[u][0]));
+    const __m128d middle = _mm_mul_pd(coefficient, _mm_loadu_pd(&kBasis.c[u][2]));
+    t[0] = _mm_add_pd(t[0], left);
+    t[1] = _mm_add_pd(t[1], middle);
+    if (u & 1) {
+      t[2] = _mm_sub_pd(t[2], left);
+      t[3] = _mm_sub_pd(t[3], middle);
+    } else {
+      t[2] = _mm_add_pd(t[2], left);
+      t[3] = _mm_add_pd(t[3], middle);
+    }
+  }
+}
+
+// Only column 0 coded: every t[v][x] is F(v, 0) * c[0][x] with one
+// constant, so each output row holds one value; the vertical sums are
+// computed once for the rows (0, 1), (2, 3), (7, 6), (5, 4).
+void FirstColumnOnly(int16_t block[64], uint32_t rows) {
+  __m128d s[4] = {_mm_setzero_pd(), _mm_setzero_pd(), _mm_setzero_pd(), _mm_setzero_pd()};
+  for (; rows; rows &= rows - 1) {
+    const int v = LowestBit(rows);
+    const __m128d t = _mm_set1_pd(block[8 * v] * kBasis.c[0][0]);
+    const __m128d top = _mm_mul_pd(_mm_loadu_pd(&kBasis.c[v][0]), t);
+    const __m128d middle = _mm_mul_pd(_mm_loadu_pd(&kBasis.c[v][2]), t);
+    s[0] = _mm_add_pd(s[0], top);
+    s[1] = _mm_add_pd(s[1], middle);
+    if (v & 1) {
+      s[2] = _mm_sub_pd(s[2], top);
+      s[3] = _mm_sub_pd(s[3], middle);
+    } else {
+      s[2] = _mm_add_pd(s[2], top);
+      s[3] = _mm_add_pd(s[3], middle);
+    }
+  }
+  const __m128i values = RoundAndClip8(s);
+  const __m128i low = _mm_unpacklo_epi16(values, values);
+  const __m128i high = _mm_unpackhi_epi16(values, values);
+  StoreRow(block + 0, _mm_shuffle_epi32(low, _MM_SHUFFLE(0, 0, 0, 0)));
+  StoreRow(block + 8, _mm_shuffle_epi32(low, _MM_SHUFFLE(1, 1, 1, 1)));
+  StoreRow(block + 16, _mm_shuffle_epi32(low, _MM_SHUFFLE(2, 2, 2, 2)));
+  StoreRow(block + 24, _mm_shuffle_epi32(low, _MM_SHUFFLE(3, 3, 3, 3)));
+  StoreRow(block + 32, _mm_shuffle_epi32(high, _MM_SHUFFLE(0, 0, 0, 0)));
+  StoreRow(block + 40, _mm_shuffle_epi32(high, _MM_SHUFFLE(1, 1, 1, 1)));
+  StoreRow(block + 48, _mm_shuffle_epi32(high, _MM_SHUFFLE(2, 2, 2, 2)));
+  StoreRow(block + 56, _mm_shuffle_epi32(high, _MM_SHUFFLE(3, 3, 3, 3)));
+}
+
+// Only row 0 coded: every output is c[0][y] * t[0][x] with one constant,
+// so all output rows are the same.
+void FirstRowOnly(int16_t block[64], uint32_t columns) {
+  __m128d t[4];
+  HorizontalRow(block, columns, t);
+  const __m128d c = _mm_set1_pd(kBasis.c[0][0]);
+  __m128d s[4];
+  for (int p = 0; p < 4; ++p) s[p] = _mm_mul_pd(c, t[p]);
+  const __m128i values = RoundAndClip8(s);
+  for (int y = 0; y < 8; ++y) StoreRow(block + 8 * y, values);
+}
+
+void TransformSse2(int16_t block[64], uint64_t nonzero) {
+  if ((nonzero & ~uint64_t{0xff}) == 0) {
+    FirstRowOnly(block, static_cast<uint32_t>(nonzero));
     return;
   }
-  // t[v] holds row v of the horizontal pass as four pairs of columns.
+  if ((nonzero & ~kFirstColumn) == 0) {
+    FirstColumnOnly(block, CodedRowsOfFirstColumn(nonzero));
+    return;
+  }
+  // t[v] holds row v of the horizontal pass.
   __m128d t[8][4];
   int rows[8];
   int row_count = 0;
   for (int v = 0; v < 8; ++v) {
-    const int16_t* f = block + 8 * v;
-    if ((f[0] | f[1] | f[2] | f[3] | f[4] | f[5] | f[6] | f[7]) == 0) continue;
-    // Zero coefficients are skipped: the sum starts at 0 and adding a zero
-    // product changes nothing.
-    for (int p = 0; p < 4; ++p) t[v][p] = _mm_setzero_pd();
-    for (int u = 0; u < 8; ++u) {
-      if (f[u] == 0) continue;
-      const __m128d coefficient = _mm_set1_pd(f[u]);
-      for (int p = 0; p < 4; ++p)
-        t[v][p] = _mm_add_pd(t[v][p], _mm_mul_pd(coefficient, _mm_loadu_pd(&kBasis.c[u][2 * p])));
-    }
+    const uint32_t columns = static_cast<uint32_t>(nonzero >> (8 * v)) & 0xff;
+    if (columns == 0) continue;
+    HorizontalRow(block + 8 * v, columns, t[v]);
     rows[row_count++] = v;
   }
-
-  const __m128d half = _mm_set1_pd(0.5);
-  const __m128d one = _mm_set1_pd(1.0);
-  const __m128i low = _mm_set1_epi16(-256);
-  const __m128i high = _mm_set1_epi16(255);
-  for (int y = 0; y < 8; ++y) {
-    __m128d s[4] = {_mm_setzero_pd(), _mm_setzero_pd(), _mm_setzero_pd(), _mm_setzero_pd()};
+  // Output rows y and 7 - y share their products.
+  for (int y = 0; y < 4; ++y) {
+    __m128d top[4] = {_mm_setzero_pd(), _mm_setzero_pd(), _mm_setzero_pd(), _mm_setzero_pd()};
+    __m128d bottom[4] = {_mm_setzero_pd(), _mm_setzero_pd(), _mm_setzero_pd(), _mm_setzero_pd()};
     for (int i = 0; i < row_count; ++i) {
       const int v = rows[i];
       const __m128d c = _mm_set1_pd(kBasis.c[v][y]);
-      for (int p = 0; p < 4; ++p) s[p] = _mm_add_pd(s[p], _mm_mul_pd(c, t[v][p]));
+      if (v & 1) {
+        for (int p = 0; p < 4; ++p) {
+          const __m128d product = _mm_mul_pd(c, t[v][p]);
+          top[p] = _mm_add_pd(top[p], product);
+          bottom[p] = _mm_sub_pd(bottom[p], product);
+        }
+      } else {
+        for (int p = 0; p < 4; ++p) {
+          const __m128d product = _mm_mul_pd(c, t[v][p]);
+          top[p] = _mm_add_pd(top[p], product);
+          bottom[p] = _mm_add_pd(bottom[p], product);
+        }
+      }
     }
-    // floor(s + 0.5): truncate, then step down where truncation went up.
-    __m128i r[4];
-    for (int p = 0; p < 4; ++p) {
-      const __m128d a = _mm_add_pd(s[p], half);
-      const __m128d truncated = _mm_cvtepi32_pd(_mm_cvttpd_epi32(a));
-      const __m128d floored = _mm_sub_pd(truncated, _mm_and_pd(_mm_cmpgt_pd(truncated, a), one));
-      r[p] = _mm_cvttpd_epi32(floored);  // two int32 in the low half
-    }
-    const __m128i left = _mm_unpacklo_epi64(r[0], r[1]);
-    const __m128i right = _mm_unpacklo_epi64(r[2], r[3]);
-    __m128i out = _mm_packs_epi32(left, right);
-    out = _mm_min_epi16(_mm_max_epi16(out, low), high);
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(block + 8 * y), out);
+    StoreRow(block + 8 * y, RoundAndClip8(top));
+    StoreRow(block + 8 * (7 - y), RoundAndClip8(bottom));
   }
+}
+
+#if defined(IDCT_HAS_AVX)
+
+// The SSE2 paths' operations four columns at a time: the columns (0, 1,
+// 2, 3) and (7, 6, 5, 4) of a row, or the rows of one column.
+#define AVX_FUNCTION __attribute__((target("avx")))
+
+AVX_FUNCTION __m128i MaskToInt32(__m256d mask) {
+  const __m256 m = _mm256_castpd_ps(mask);
+  return _mm_castps_si128(
+      _mm_shuffle_ps(_mm256_castps256_ps128(m), _mm256_extractf128_ps(m, 1), _MM_SHUFFLE(2, 0, 2, 0)));
+}
+
+AVX_FUNCTION __m128i RoundAndClip8Avx(__m256d left, __m256d right) {
+  const __m256d half = _mm256_set1_pd(0.5);
+  const __m256d a = _mm256_add_pd(left, half);
+  const __m256d b = _mm256_add_pd(right, half);
+  const __m128i ta = _mm256_cvttpd_epi32(a);
+  const __m128i tb = _mm256_cvttpd_epi32(b);
+  const __m128i ra = _mm_add_epi32(ta, MaskToInt32(_mm256_cmp_pd(a, _mm256_cvtepi32_pd(ta), _CMP_LT_OQ)));
+  const __m128i rb = _mm_add_epi32(tb, MaskToInt32(_mm256_cmp_pd(b, _mm256_cvtepi32_pd(tb), _CMP_LT_OQ)));
+  const __m128i out = _mm_packs_epi32(ra, _mm_shuffle_epi32(rb, _MM_SHUFFLE(0, 1, 2, 3)));
+  return _mm_min_epi16(_mm_max_epi16(out, _mm_set1_epi16(-256)), _mm_set1_epi16(255));
+}
+
+AVX_FUNCTION void StoreRowAvx(int16_t* row, __m128i values) {
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(row), values);
+}
+
+// Adds product to sum, and to mirrored its exact negation for odd k.
+AVX_FUNCTION void AddMirrored(__m256d& sum, __m256d& mirrored, __m256d product, int k) {
+  sum = _mm256_add_pd(sum, product);
+  mirrored = (k & 1) ? _mm256_sub_pd(mirrored, product) : _mm256_add_pd(mirrored, product);
+}
+
+AVX_FUNCTION void HorizontalRowAvx(const int16_t f[8], uint32_t nonzero, __m256d& left, __m256d& right) {
+  left = right = _mm256_setzero_pd();
+  for (; nonzero; nonzero &= nonzero - 1) {
+    const int u = LowestBit(nonzero);
+    AddMirrored(left, right, _mm256_mul_pd(_mm256_set1_pd(f[u]), _mm256_loadu_pd(&kBasis.c[u][0])), u);
+  }
+}
+
+AVX_FUNCTION void TransformAvx(int16_t block[64], uint64_t nonzero) {
+  if ((nonzero & ~uint64_t{0xff}) == 0) {
+    __m256d left, right;
+    HorizontalRowAvx(block, static_cast<uint32_t>(nonzero), left, right);
+    const __m256d c = _mm256_set1_pd(kBasis.c[0][0]);
+    const __m128i values = RoundAndClip8Avx(_mm256_mul_pd(c, left), _mm256_mul_pd(c, right));
+    for (int y = 0; y < 8; ++y) StoreRowAvx(block + 8 * y, values);
+    return;
+  }
+  if ((nonzero & ~kFirstColumn) == 0) {
+    __m256d top = _mm256_setzero_pd(), bottom = _mm256_setzero_pd();
+    for (uint32_t rows = CodedRowsOfFirstColumn(nonzero); rows; rows &= rows - 1) {
+      const int v = LowestBit(rows);
+      const __m256d t = _mm256_set1_pd(block[8 * v] * kBasis.c[0][0]);
+      AddMirrored(top, bottom, _mm256_mul_pd(_mm256_loadu_pd(&kBasis.c[v][0]), t), v);
+    }
+    const __m128i values = RoundAndClip8Avx(top, bottom);
+    const __m128i low = _mm_unpacklo_epi16(values, values);
+    const __m128i high = _mm_unpackhi_epi16(values, values);
+    StoreRowAvx(block + 0, _mm_shuffle_epi32(low, _MM_SHUFFLE(0, 0, 0, 0)));
+    StoreRowAvx(block + 8, _mm_shuffle_epi32(low, _MM_SHUFFLE(1, 1, 1, 1)));
+    StoreRowAvx(block + 16, _mm_shuffle_epi32(low, _MM_SHUFFLE(2, 2, 2, 2)));
+    StoreRowAvx(block + 24, _mm_shuffle_epi32(low, _MM_SHUFFLE(3, 3, 3, 3)));
+    StoreRowAvx(block + 32, _mm_shuffle_epi32(high, _MM_SHUFFLE(0, 0, 0, 0)));
+    StoreRowAvx(block + 40, _mm_shuffle_epi32(high, _MM_SHUFFLE(1, 1, 1, 1)));
+    StoreRowAvx(block + 48, _mm_shuffle_epi32(high, _MM_SHUFFLE(2, 2, 2, 2)));
+    StoreRowAvx(block + 56, _mm_shuffle_epi32(high, _MM_SHUFFLE(3, 3, 3, 3)));
+    return;
+  }
+  __m256d left[8], right[8];
+  int rows[8];
+  int row_count = 0;
+  for (int v = 0; v < 8; ++v) {
+    const uint32_t columns = static_cast<uint32_t>(nonzero >> (8 * v)) & 0xff;
+    if (columns == 0) continue;
+    HorizontalRowAvx(block + 8 * v, columns, left[v], right[v]);
+    rows[row_count++] = v;
+  }
+  for (int y = 0; y < 4; ++y) {
+    __m256d top_left = _mm256_setzero_pd(), top_right = _mm256_setzero_pd();
+    __m256d bottom_left = _mm256_setzero_pd(), bottom_right = _mm256_setzero_pd();
+    for (int i = 0; i < row_count; ++i) {
+      const int v = rows[i];
+      const __m256d c = _mm256_set1_pd(kBasis.c[v][y]);
+      AddMirrored(top_left, bottom_left, _mm256_mul_pd(c, left[v]), v);
+      AddMirrored(top_right, bottom_right, _mm256_mul_pd(c, right[v]), v);
+    }
+    StoreRowAvx(block + 8 * y, RoundAndClip8Avx(top_left, top_right));
+    StoreRowAvx(block + 8 * (7 - y), RoundAndClip8Avx(bottom_left, bottom_right));
+  }
+}
+
+#endif
+
+using Transform = void (*)(int16_t block[64], uint64_t nonzero);
+
+// Blocks coded in the DC only share one path: every output is
+// c[0][y] * (F * c[0][x]) with one constant c[0][*].
+void TransformBlock(int16_t block[64], Transform transform) {
+  const uint64_t nonzero = NonZeroMask(block);
+  if (nonzero <= 1) {
+    const __m128i value = _mm_set1_epi16(RoundAndClip(kBasis.c[0][0] * (block[0] * kBasis.c[0][0])));
+    for (int y = 0; y < 8; ++y) StoreRow(block + 8 * y, value);
+    return;
+  }
+  transform(block, nonzero);
+}
+
+bool AvxSupported() {
+#if defined(IDCT_HAS_AVX)
+  __builtin_cpu_init();  // may run before the constructors that would call it
+  return __builtin_cpu_supports("avx");
+#else
+  return false;
+#endif
+}
+
+const bool kAvxSupported = AvxSupported();
+
+}  // namespace
+
+bool inverse_dct_avx_supported() { return kAvxSupported; }
+
+void inverse_dct_sse2(int16_t block[64]) { TransformBlock(block, TransformSse2); }
+
+void inverse_dct_avx(int16_t block[64]) {
+#if defined(IDCT_HAS_AVX)
+  TransformBlock(block, TransformAvx);
+#else
+  inverse_dct_sse2(block);
+#endif
+}
+
+void inverse_dct_fast(int16_t block[64]) {
+#if defined(IDCT_HAS_AVX)
+  if (kAvxSupported) {
+    TransformBlock(block, TransformAvx);
+    return;
+  }
+#endif
+  TransformBlock(block, TransformSse2);
 }
 
 #else
@@ -148,6 +409,9 @@ void inverse_dct_fast(int16_t block[64]) {
 // Without SSE2 the plain loops are as good as any reordering that keeps
 // the results.
 void inverse_dct_fast(int16_t block[64]) { inverse_dct_reference(block); }
+void inverse_dct_sse2(int16_t block[64]) { inverse_dct_reference(block); }
+void inverse_dct_avx(int16_t block[64]) { inverse_dct_reference(block); }
+bool inverse_dct_avx_supported() { return false; }
 
 #endif
 

@@ -14,9 +14,19 @@ void inverse_dct(int16_t block[64]);
 void inverse_dct_reference(int16_t block[64]);
 
 // The same products summed in the same order, two columns per SSE2
-// instruction, with zero coefficients and all-zero rows skipped (adding a
-// zero product leaves every sum unchanged apart from the sign of a zero,
-// which the final rounding cannot see) and DC-only blocks filled with
-// their one value. Bit-identical to inverse_dct_reference for every block;
+// instruction, or four with AVX where the processor has it. A product with
+// a mirrored basis function (c[u][7 - x] = +-c[u][x] exactly) is computed
+// once and added or subtracted, zero coefficients and all-zero rows are
+// skipped (adding a zero product leaves every sum unchanged apart from the
+// sign of a zero, which the final rounding cannot see), and blocks coded
+// only in the DC, the first row or the first column compute each distinct
+// output once. Bit-identical to inverse_dct_reference for every block;
 // tests/mpeg/idct_test.cpp checks it on both builds.
 void inverse_dct_fast(int16_t block[64]);
+
+// The forms inverse_dct_fast chooses from, for tests and benchmarks.
+// Without an AVX form in the build inverse_dct_avx is inverse_dct_sse2;
+// call it only where inverse_dct_avx_supported().
+void inverse_dct_sse2(int16_t block[64]);
+void inverse_dct_avx(int16_t block[64]);
+bool inverse_dct_avx_supported();

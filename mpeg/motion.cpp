@@ -1,7 +1,67 @@
 // Prediction sample loops, region prediction and block placement.
 #include "mpeg/motion.h"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace {
+
+#if defined(__SSE2__)
+
+// 8 or 16 samples: the loads read exactly the samples the plain rule reads.
+template <int Width>
+__m128i LoadSamples(const uint8_t* p) {
+  if (Width == 16) return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+  return _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p));
+}
+
+template <int Width>
+void StoreSamples(uint8_t* p, __m128i samples) {
+  if (Width == 16)
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(p), samples);
+  else
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(p), samples);
+}
+
+// (a + b + c + d + 2) >> 2 per byte, in 16 bits.
+__m128i AverageOfFour(__m128i a, __m128i b, __m128i c, __m128i d) {
+  const __m128i zero = _mm_setzero_si128();
+  const __m128i two = _mm_set1_epi16(2);
+  const __m128i low = _mm_add_epi16(_mm_add_epi16(_mm_unpacklo_epi8(a, zero), _mm_unpacklo_epi8(b, zero)),
+                                    _mm_add_epi16(_mm_unpacklo_epi8(c, zero), _mm_unpacklo_epi8(d, zero)));
+  const __m128i high = _mm_add_epi16(_mm_add_epi16(_mm_unpackhi_epi8(a, zero), _mm_unpackhi_epi8(b, zero)),
+                                     _mm_add_epi16(_mm_unpackhi_epi8(c, zero), _mm_unpackhi_epi8(d, zero)));
+  return _mm_packus_epi16(_mm_srli_epi16(_mm_add_epi16(low, two), 2),
+                          _mm_srli_epi16(_mm_add_epi16(high, two), 2));
+}
+
+// The plain sample rule (without SSE2, below), 8 or 16 samples per instruction: _mm_avg_epu8 is
+// (a + b + 1) >> 1 exactly.
+template <int Width, int HalfX, int HalfY, int Copy>
+void PredictRows(const uint8_t* __restrict source, uint8_t* __restrict destination, ptrdiff_t source_stride,
+                 ptrdiff_t destination_stride, int rows) {
+  for (int row = 0; row < rows; ++row) {
+    const uint8_t* p = source;
+    const uint8_t* q = source + source_stride;
+    __m128i prediction;
+    if (HalfX && HalfY)
+      prediction = AverageOfFour(LoadSamples<Width>(p), LoadSamples<Width>(p + 1), LoadSamples<Width>(q),
+                                 LoadSamples<Width>(q + 1));
+    else if (HalfX)
+      prediction = _mm_avg_epu8(LoadSamples<Width>(p), LoadSamples<Width>(p + 1));
+    else if (HalfY)
+      prediction = _mm_avg_epu8(LoadSamples<Width>(p), LoadSamples<Width>(q));
+    else
+      prediction = LoadSamples<Width>(p);
+    if (!Copy) prediction = _mm_avg_epu8(LoadSamples<Width>(destination), prediction);
+    StoreSamples<Width>(destination, prediction);
+    source += source_stride;
+    destination += destination_stride;
+  }
+}
+
+#else
 
 // One definition of the sample rule; the compiler makes the sixteen
 // specialised loops (width x half_x x half_y x copy/average) from it.
@@ -30,6 +90,8 @@ void PredictRows(const uint8_t* __restrict source, uint8_t* __restrict destinati
     destination += destination_stride;
   }
 }
+
+#endif
 
 using RowsFunction = void (*)(const uint8_t*, uint8_t*, ptrdiff_t, ptrdiff_t, int);
 
@@ -127,14 +189,31 @@ void predict_block(const YuvPlanes& reference, const YuvPlanes& destination, Pre
 
 namespace {
 
+#if !defined(__SSE2__)
 uint8_t ClipSample(int value) { return static_cast<uint8_t>(Clamp(value, 0, 255)); }
+#endif
 
 void StoreBlock(const int16_t block[64], uint8_t* destination, ptrdiff_t line, int intra) {
+#if defined(__SSE2__)
+  // Saturating 16-bit sums: a sample (0..255) plus any int16 value clips
+  // the same way as the sum in int.
+  const __m128i zero = _mm_setzero_si128();
+  for (int row = 0; row < 8; ++row, destination += line) {
+    __m128i values = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block + 8 * row));
+    if (!intra) {
+      const __m128i samples =
+          _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(destination)), zero);
+      values = _mm_adds_epi16(values, samples);
+    }
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(destination), _mm_packus_epi16(values, values));
+  }
+#else
   for (int row = 0; row < 8; ++row, destination += line) {
     const int16_t* values = block + 8 * row;
     for (int i = 0; i < 8; ++i)
       destination[i] = ClipSample(intra ? values[i] : destination[i] + values[i]);
   }
+#endif
 }
 
 }  // namespace

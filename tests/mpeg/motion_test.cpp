@@ -339,6 +339,10 @@ TEST(WriteBlock, ClipsToSampleRange) {
       {"non-intra 5 on 100", 100, 5, 0, 105},
       {"intra -5", 77, -5, 1, 0},
       {"intra 255", 77, 255, 1, 255},
+      // Beyond what the transform makes: no 16-bit wrap-around.
+      {"non-intra 32767 on 255", 255, 32767, 0, 255},
+      {"non-intra -32768 on 255", 255, -32768, 0, 0},
+      {"intra 300", 77, 300, 1, 255},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
