@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 #include "mpeg/session.h"
@@ -137,17 +138,25 @@ int main(int argc, char** argv) {
     return 1;
   }
   print_info(info, bitmap);
-  std::vector<uint8_t> pixels(bitmap.biSizeImage);
+  // calloc: a large block comes as the system's zero pages, with no pass of
+  // memset over them (the row padding stays zero); only when a frame is shown.
+  std::unique_ptr<uint8_t, decltype(&free)> pixels(nullptr, free);
+  if (position >= 0 || permille >= 0 || all_dir)
+    pixels.reset(static_cast<uint8_t*>(calloc(bitmap.biSizeImage, 1)));
+  if ((position >= 0 || permille >= 0 || all_dir) && !pixels) {
+    fprintf(stderr, "mpegframe: out of memory\n");
+    return 1;
+  }
   int status = 0;
   if (permille >= 0) position = file_size(path) * permille / 1000;
   if (position >= 0) {
     int64_t index = -1;
-    if (!preview_render(position, pixels.data(), &index)) {
+    if (!preview_render(position, pixels.get(), &index)) {
       fprintf(stderr, "mpegframe: no frame at byte %lld\n", position);
       status = 1;
     } else {
       printf("display_index %lld\n", static_cast<long long>(index));
-      if (out && !write_bmp(out, bitmap, pixels.data())) {
+      if (out && !write_bmp(out, bitmap, pixels.get())) {
         fprintf(stderr, "mpegframe: cannot write %s\n", out);
         status = 1;
       }
@@ -155,7 +164,7 @@ int main(int argc, char** argv) {
   }
   if (all_dir) {
     AllOutput all = {all_dir, bitmap, false};
-    int64_t frames = preview_decode_all(pixels.data(), write_frame, &all);
+    int64_t frames = preview_decode_all(pixels.get(), write_frame, &all);
     printf("frames %lld\n", static_cast<long long>(frames));
     if (frames <= 0 || all.failed) status = 1;
   }
