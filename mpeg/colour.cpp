@@ -4,9 +4,7 @@
 #include <cstring>
 #include <initializer_list>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
+#include "mpeg/colour_rows.h"
 
 namespace {
 
@@ -141,11 +139,6 @@ void upsample_chroma(const YuvPlanes& picture, int progressive) {
 
 namespace {
 
-struct RowConversion {
-  int32_t offset, gain, cb_blue, cb_green, cr_green, cr_red;
-  int chroma_shift;
-};
-
 // Pixels [from, to) of one row, one at a time.
 void ConvertRowPlain(const RowConversion& c, const uint8_t* luma, const uint8_t* cb,
                      const uint8_t* cr, uint8_t* out, int32_t from, int32_t to) {
@@ -159,101 +152,29 @@ void ConvertRowPlain(const RowConversion& c, const uint8_t* luma, const uint8_t*
   }
 }
 
-#if defined(__SSE2__)
+}  // namespace
 
-// A coefficient as high * 65536 + low with both halves in int16, so that
-// pmaddwd forms its products exactly in 32 bits.
-struct Split {
-  __m128i low, high;  // the pair (a, b) of two coefficients, four times
-};
+namespace {
 
-Split SplitPair(int32_t a, int32_t b) {
-  const int32_t ah = (a + 32768) >> 16, bh = (b + 32768) >> 16;
-  const int32_t al = a - ah * 65536, bl = b - bh * 65536;
-  Split s;
-  s.low = _mm_set1_epi32(static_cast<int32_t>((static_cast<uint32_t>(bl) << 16) | (al & 0xFFFF)));
-  s.high = _mm_set1_epi32(static_cast<int32_t>((static_cast<uint32_t>(bh) << 16) | (ah & 0xFFFF)));
-  return s;
-}
-
-// a * x + b * y for four pixels of interleaved 16-bit (x, y) pairs: the
-// same integer the plain formula gives, which fits 32 bits.
-__m128i Products(__m128i pairs, const Split& s) {
-  return _mm_add_epi32(_mm_madd_epi16(pairs, s.low), _mm_slli_epi32(_mm_madd_epi16(pairs, s.high), 16));
-}
-
-// (sum >> 16) of eight pixels clamped to bytes, as the clamp table does.
-__m128i ToBytes(__m128i low, __m128i high) {
-  const __m128i words = _mm_packs_epi32(_mm_srai_epi32(low, 16), _mm_srai_epi32(high, 16));
-  return _mm_packus_epi16(words, words);
-}
-
-// Four pixels held as B G R 0 in each 32-bit lane, packed into the low
-// twelve bytes.
-__m128i PackFourPixels(__m128i bgr0) {
-  // In each 64-bit lane: the first pixel, and the second moved down a byte.
-  const __m128i first_pixel = _mm_set_epi32(0, 0x00FFFFFF, 0, 0x00FFFFFF);
-  const __m128i second_pixel = _mm_set_epi32(0xFFFF, static_cast<int32_t>(0xFF000000), 0xFFFF,
-                                             static_cast<int32_t>(0xFF000000));
-  const __m128i pairs = _mm_or_si128(_mm_and_si128(bgr0, first_pixel),
-                                     _mm_and_si128(_mm_srli_epi64(bgr0, 8), second_pixel));
-  // Bytes 0..5 stay; bytes 8..13 move down to 6..11.
-  const __m128i low_six = _mm_set_epi32(0, 0, 0xFFFF, -1);
-  const __m128i next_six = _mm_set_epi32(0, -1, static_cast<int32_t>(0xFFFF0000), 0);
-  return _mm_or_si128(_mm_and_si128(pairs, low_six), _mm_and_si128(_mm_srli_si128(pairs, 2), next_six));
-}
-
-// Eight pixels at a time into exactly their 24 bytes; returns the first
-// pixel left for the plain loop.
-int32_t ConvertRowSse2(const RowConversion& c, const uint8_t* luma, const uint8_t* cb,
-                       const uint8_t* cr, uint8_t* out, int32_t width) {
-  const Split blue = SplitPair(c.gain, c.cb_blue);     // (l, u)
-  const Split red = SplitPair(c.gain, c.cr_red);       // (l, v)
-  const Split green = SplitPair(c.gain, c.cb_green);   // (l, u)
-  const Split green_v = SplitPair(c.cr_green, 0);      // (v, 0)
-  const __m128i zero = _mm_setzero_si128();
-  const __m128i luma_offset = _mm_set1_epi16(static_cast<int16_t>(c.offset));
-  const __m128i chroma_offset = _mm_set1_epi16(128);
-  int32_t j = 0;
-  for (; j + 8 <= width; j += 8) {
-    __m128i u8, v8;
-    if (c.chroma_shift) {
-      int32_t u4, v4;
-      memcpy(&u4, cb + j / 2, 4);
-      memcpy(&v4, cr + j / 2, 4);
-      u8 = _mm_cvtsi32_si128(u4);
-      v8 = _mm_cvtsi32_si128(v4);
-      u8 = _mm_unpacklo_epi8(u8, u8);
-      v8 = _mm_unpacklo_epi8(v8, v8);
-    } else {
-      u8 = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(cb + j));
-      v8 = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(cr + j));
-    }
-    const __m128i y8 = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(luma + j));
-    const __m128i l = _mm_sub_epi16(_mm_unpacklo_epi8(y8, zero), luma_offset);
-    const __m128i u = _mm_sub_epi16(_mm_unpacklo_epi8(u8, zero), chroma_offset);
-    const __m128i v = _mm_sub_epi16(_mm_unpacklo_epi8(v8, zero), chroma_offset);
-    const __m128i lu0 = _mm_unpacklo_epi16(l, u), lu1 = _mm_unpackhi_epi16(l, u);
-    const __m128i lv0 = _mm_unpacklo_epi16(l, v), lv1 = _mm_unpackhi_epi16(l, v);
-    const __m128i v0 = _mm_unpacklo_epi16(v, zero), v1 = _mm_unpackhi_epi16(v, zero);
-    const __m128i b = ToBytes(Products(lu0, blue), Products(lu1, blue));
-    const __m128i r = ToBytes(Products(lv0, red), Products(lv1, red));
-    const __m128i g = ToBytes(_mm_add_epi32(Products(lu0, green), Products(v0, green_v)),
-                              _mm_add_epi32(Products(lu1, green), Products(v1, green_v)));
-    const __m128i bg = _mm_unpacklo_epi8(b, g);
-    const __m128i r0 = _mm_unpacklo_epi8(r, zero);
-    const __m128i first = PackFourPixels(_mm_unpacklo_epi16(bg, r0));
-    const __m128i second = PackFourPixels(_mm_unpackhi_epi16(bg, r0));
-    uint8_t* o = out + 3 * j;
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(o), _mm_or_si128(first, _mm_slli_si128(second, 12)));
-    _mm_storel_epi64(reinterpret_cast<__m128i*>(o + 16), _mm_srli_si128(second, 4));
-  }
-  return j;
-}
-
+int BestRowLoops() {
+#if defined(__SSE2__) && (defined(__i386__) || defined(__x86_64__))
+  __builtin_cpu_init();
+  return __builtin_cpu_supports("ssse3") ? kColourLoopsSsse3 : kColourLoopsSse2;
+#else
+  return kColourLoopsPlain;
 #endif
+}
+
+int g_row_loops = -1;  // not chosen yet
 
 }  // namespace
+
+int colour_row_loops(int loops) {
+  const int best = BestRowLoops();
+  if (loops >= 0) g_row_loops = loops < best ? loops : best;
+  if (g_row_loops < 0) g_row_loops = best;
+  return g_row_loops;
+}
 
 void convert_to_bgr(const YuvPlanes& picture, const ColourConversion& conversion,
                     uint8_t* pixels) {
@@ -262,6 +183,7 @@ void convert_to_bgr(const YuvPlanes& picture, const ColourConversion& conversion
                            conversion.cb_to_green, conversion.cr_to_green, conversion.cr_to_red,
                            full_chroma ? 0 : 1};
   const int chroma_offset = full_chroma ? 0 : conversion.chroma_offset;
+  const int loops = g_row_loops >= 0 ? g_row_loops : colour_row_loops(-1);
   for (int32_t i = 0; i < conversion.height; ++i) {
     const uint8_t* luma = picture.y + i * conversion.source_stride;
     const uint8_t* cb = picture.cb + i * conversion.source_stride + chroma_offset;
@@ -269,7 +191,15 @@ void convert_to_bgr(const YuvPlanes& picture, const ColourConversion& conversion
     uint8_t* out = pixels + i * conversion.output_stride;
     int32_t done = 0;
 #if defined(__SSE2__)
-    done = ConvertRowSse2(c, luma, cb, cr, out, conversion.width);
+    if (loops != kColourLoopsPlain) {
+      if (c.chroma_shift) {
+        done = loops == kColourLoopsSsse3
+                   ? colour_row_pairs_ssse3(c, luma, cb, cr, out, conversion.width)
+                   : ConvertRowPairs<PackSse2>(c, luma, cb, cr, out, conversion.width);
+      }
+      const int32_t k = done >> c.chroma_shift;
+      done += ConvertRowSse2(c, luma + done, cb + k, cr + k, out + 3 * done, conversion.width - done);
+    }
 #endif
     ConvertRowPlain(c, luma, cb, cr, out, done, conversion.width);
   }

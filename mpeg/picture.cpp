@@ -5,6 +5,7 @@
 #include <cstring>
 #include <new>
 
+#include "mpeg/big_block.h"
 #include "mpeg/limits.h"
 #include "mpeg/lock.h"
 
@@ -31,7 +32,7 @@ uint8_t* TakeStorage(size_t bytes) {
       return storage;
     }
   }
-  return static_cast<uint8_t*>(malloc(bytes));
+  return big_block_new(bytes);
 }
 
 void GiveStorage(uint8_t* storage, size_t bytes) {
@@ -44,7 +45,7 @@ void GiveStorage(uint8_t* storage, size_t bytes) {
       return;
     }
   }
-  free(storage);
+  big_block_free(storage, bytes);
 }
 
 size_t StorageBytes(int32_t width, int32_t height) {
@@ -89,7 +90,10 @@ void picture_release(Picture* p) {
 
 void picture_pool_clear() {
   LockHold hold(g_pool_lock);
-  while (g_pool_count > 0) free(g_pool[--g_pool_count]);
+  while (g_pool_count > 0) {
+    --g_pool_count;
+    big_block_free(g_pool[g_pool_count], g_pool_bytes[g_pool_count]);
+  }
 }
 
 Picture* picture_retain(Picture* p) {

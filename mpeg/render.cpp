@@ -25,10 +25,7 @@ struct Loop {
     for (int i = 0; i < q.count && !stopped; ++i) {
       if (q.records[i].display_index <= emitted) continue;
       emitted = q.records[i].display_index;
-      Picture* p = q.pictures[i];
-      upsample_chroma(YuvPlanes{p->y, p->cb, p->cr, p->width, p->height, ctx.slice_state.chroma_format},
-                      q.records[i].progressive_frame);
-      if (!visit(user, q.records[i], p)) stopped = true;
+      if (!visit(user, q.records[i], q.pictures[i])) stopped = true;
     }
   }
 
@@ -172,6 +169,15 @@ int decode_pictures(Reader& r, uint32_t& pos, DecoderContext& ctx, OutputVisitor
 
 namespace {
 
+// Up-samples the chroma (only of pictures that are shown: the right half of
+// the chroma rows is free, prediction never reads it) and converts.
+void ShowPicture(const DisplayRecord& record, const Picture* p, int32_t chroma_format,
+                 const ColourConversion& conversion, uint8_t* pixels) {
+  const YuvPlanes planes = {p->y, p->cb, p->cr, p->width, p->height, chroma_format};
+  upsample_chroma(planes, record.progressive_frame);
+  convert_to_bgr(planes, conversion, pixels);
+}
+
 struct RenderTarget {
   int64_t target;
   ColourConversion conversion;
@@ -185,8 +191,7 @@ int RenderVisit(void* user, const DisplayRecord& record, const Picture* p) {
   RenderTarget& t = *static_cast<RenderTarget*>(user);
   if (record.display_index < t.target) return 1;
   if (record.display_index == t.target && record.complete) {
-    convert_to_bgr(YuvPlanes{p->y, p->cb, p->cr, p->width, p->height, t.chroma_format}, t.conversion,
-                   t.pixels);
+    ShowPicture(record, p, t.chroma_format, t.conversion, t.pixels);
     t.found = true;
   }
   t.incomplete = record.display_index == t.target && !record.complete;
@@ -281,8 +286,7 @@ struct AllFrames {
 int AllVisit(void* user, const DisplayRecord& record, const Picture* p) {
   AllFrames& a = *static_cast<AllFrames*>(user);
   if (!record.complete) return 1;  // a partly decoded picture is not shown
-  convert_to_bgr(YuvPlanes{p->y, p->cb, p->cr, p->width, p->height, a.chroma_format}, a.conversion,
-                 a.pixels);
+  ShowPicture(record, p, a.chroma_format, a.conversion, a.pixels);
   ++a.count;
   return a.sink(a.user, record.display_index, a.pixels);
 }

@@ -10,8 +10,8 @@
 #include "mpeg/reader.h"
 
 // Called for each output picture in display order (a picture shown twice
-// comes out twice); its 4:2:0 chroma is already up-sampled. Returns 0 to
-// stop the loop.
+// comes out twice); 4:2:0 chroma is not up-sampled yet. Returns 0 to stop
+// the loop.
 typedef int (*OutputVisitor)(void* user, const DisplayRecord& record, const Picture* picture);
 
 // The colour facts of the context's sequence.

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -287,6 +288,52 @@ TEST(ConvertToBgr, EverySampleTripleGivesTheFormulasBytes) {
         }
     }
   }
+}
+
+}  // namespace
+
+namespace {
+
+// Each vector row loop against the plain one on random samples, for every
+// chroma format and matrix, with odd sizes and strides: the same bytes, the
+// row padding and what lies past the last row left alone.
+TEST(ConvertToBgr, VectorLoopsGiveThePlainLoopsBytes) {
+  struct Size {
+    int width, height, stride;
+  } sizes[] = {{1, 1, 3}, {15, 3, 17}, {17, 5, 33}, {31, 2, 47}, {33, 7, 35}, {47, 3, 65}, {63, 1, 63},
+               {129, 3, 131}, {720, 2, 720}, {719, 3, 737}};
+  std::mt19937 random(16);
+  for (int format : {1, 2, 3})
+    for (int matrix : {0, 1, 7})
+      for (const Size& size : sizes) {
+        SCOPED_TRACE("format " + std::to_string(format) + " matrix " + std::to_string(matrix) + " width " +
+                     std::to_string(size.width));
+        ColourSequence s = Mpeg2Sequence(size.width, size.height, 4);
+        s.stride = size.stride;
+        s.chroma_format = format;
+        s.colour_description = 1;
+        s.matrix_coefficients = matrix;
+        const ColourConversion r = build_colour_conversion(s);
+        const int samples = size.stride * size.height;
+        std::vector<uint8_t> y(samples), cb(samples), cr(samples);
+        for (int i = 0; i < samples; ++i) {
+          y[i] = static_cast<uint8_t>(random());
+          cb[i] = static_cast<uint8_t>(random());
+          cr[i] = static_cast<uint8_t>(random());
+        }
+        const YuvPlanes picture = {y.data(), cb.data(), cr.data(), size.stride, size.height, format};
+        const size_t bytes = static_cast<size_t>(r.output_stride) * size.height + 7;
+        std::vector<uint8_t> plain(bytes, 0xEE);
+        colour_row_loops(kColourLoopsPlain);
+        convert_to_bgr(picture, r, plain.data());
+        for (int loops : {kColourLoopsSse2, kColourLoopsSsse3}) {
+          std::vector<uint8_t> pixels(bytes, 0xEE);
+          const int used = colour_row_loops(loops);
+          convert_to_bgr(picture, r, pixels.data());
+          EXPECT_EQ(plain, pixels) << "row loops " << used;
+        }
+        colour_row_loops(kColourLoopsSsse3);
+      }
 }
 
 }  // namespace

@@ -1,17 +1,29 @@
-// bench_decode FILE...: for each file, decode-all speed (frames per second,
-// display order, every frame converted to BGR) against
-// `ffmpeg -threads 1 -i FILE -f null -`, each the best of three runs, and
-// the median latency of Render frame at position at 20 random positions
-// against `ffmpeg -ss T -i FILE -frames:v 1 -f null -` at the matching times
-// (its process start included). Prints the ratios. Times are processor
-// time (user + system), ours and ffmpeg's process's, so that other work on
-// a shared machine does not weigh on either side.
-#include <cstdio>
+// bench_decode [--dir DIR] [--seconds N] [FILE...]
+//
+// Decoding cost of users' recordings against ffmpeg, one table per run.
+// Without files it makes the high-entropy streams of make_streams.sh (next
+// to this source) in DIR (default /tmp/bench_decode) and measures those.
+//
+// Per stream, in processor time (user + system, ours and the child
+// processes'), best of three: our decode-all to BGR, `ffmpeg -threads 1 -an
+// -pix_fmt bgr24 -f null -` (the same output) and `ffmpeg -threads 1 -an -f
+// null -` (no conversion), with our speed as a multiple of each. ffmpeg
+// reads the stream four times over (concat:FILE|FILE|FILE|FILE, every frame
+// passed through) and its own start (the same command stopping before its
+// first frame) is taken off, as our open is off ours, and shown on its own.
+// Then, at 20 random positions, the median open-plus-render latency in this
+// process, and the median whole-process time of `mpegframe FILE --pos
+// BYTES` against `ffmpeg -ss T -i FILE -frames:v 1 -f null -` at the
+// matching time.
+// Processor time keeps other work on a shared machine from weighing on
+// either side.
+#include <sys/resource.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <random>
-
-#include <sys/resource.h>
 #include <string>
 #include <vector>
 
@@ -19,18 +31,59 @@
 
 namespace {
 
+const char* const kStreams[] = {"sd_720x480i_8M.mpg", "hd_1920x1080i_20M.mpg", "sd422_720x480i_15M.mpg",
+                                "mpeg1_352x240_1.8M.mpg"};
+const int kRuns = 3;
+const int kPositions = 20;
+const int kLoops = 4;  // passes of ffmpeg over the stream per run
+
 double cpu_seconds(int who) {
   rusage u;
   getrusage(who, &u);
   return u.ru_utime.tv_sec + u.ru_stime.tv_sec + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
 }
 
-double now_seconds() { return cpu_seconds(RUSAGE_SELF); }
-
+// The processor time of a shell command and its children; negative when it fails.
 double time_command(const std::string& command) {
   const double start = cpu_seconds(RUSAGE_CHILDREN);
-  if (system(command.c_str()) != 0) return -1;
+  if (system((command + " >/dev/null 2>&1").c_str()) != 0) return -1;
   return cpu_seconds(RUSAGE_CHILDREN) - start;
+}
+
+double best_of_runs(const std::string& command) {
+  double best = 1e30;
+  for (int run = 0; run < kRuns; ++run) {
+    const double t = time_command(command);
+    if (t < 0) return -1;
+    best = std::min(best, t);
+  }
+  return best;
+}
+
+std::string quoted(const std::string& s) { return "'" + s + "'"; }
+
+std::string own_folder() {
+  char path[4096];
+  const ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
+  if (n <= 0) return ".";
+  std::string s(path, static_cast<size_t>(n));
+  return s.substr(0, s.rfind('/'));
+}
+
+long long file_size(const char* path) {
+  FILE* f = fopen(path, "rb");
+  if (!f) return -1;
+  fseek(f, 0, SEEK_END);
+  const long long size = ftell(f);
+  fclose(f);
+  return size;
+}
+
+double median(std::vector<double> v) {
+  if (v.empty()) return 0;
+  std::sort(v.begin(), v.end());
+  const size_t n = v.size();
+  return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
 }
 
 int count_frame(void* user, int64_t, const uint8_t*) {
@@ -38,74 +91,136 @@ int count_frame(void* user, int64_t, const uint8_t*) {
   return 1;
 }
 
-long long file_size(const char* path) {
-  FILE* f = fopen(path, "rb");
-  if (!f) return -1;
-  fseek(f, 0, SEEK_END);
-  long long size = ftell(f);
-  fclose(f);
-  return size;
+struct Row {
+  std::string name;
+  unsigned width, height;
+  int64_t frames;
+  double ours, bgr, null;                 // decode-all seconds, ffmpeg's start taken off
+  double start;                           // ffmpeg's start
+  double render_ms, process_ms, seek_ms;  // medians
+  int rendered;
+};
+
+// Best-of-three decode-all in this process; frames counted on the way.
+double our_decode_all(const char* path, int64_t& frames) {
+  double best = 1e30;
+  for (int run = 0; run < kRuns; ++run) {
+    BitmapHeader bitmap;
+    if (!preview_open(path, nullptr, &bitmap, nullptr)) return -1;
+    std::vector<uint8_t> pixels(bitmap.biSizeImage);
+    frames = 0;
+    const double start = cpu_seconds(RUSAGE_SELF);
+    preview_decode_all(pixels.data(), count_frame, &frames);
+    best = std::min(best, cpu_seconds(RUSAGE_SELF) - start);
+    preview_close();
+  }
+  return best;
+}
+
+bool measure(const char* path, const std::string& mpegframe, Row& row) {
+  BitmapHeader bitmap;
+  StreamInfo info;
+  if (!preview_open(path, nullptr, &bitmap, &info)) return false;
+  preview_close();
+  row.name = path;
+  row.name = row.name.substr(row.name.rfind('/') + 1);
+  row.width = info.width;
+  row.height = info.height;
+  row.ours = our_decode_all(path, row.frames);
+  const std::string ffmpeg = "ffmpeg -nostdin -v error -threads 1 ";
+  // ffmpeg reads the stream kLoops times over in one process (the concat
+  // protocol: -stream_loop loses a GOP at each turn), so that its start,
+  // taken off, weighs little against the noise.
+  std::string joined = path;
+  for (int k = 1; k < kLoops; ++k) joined += std::string("|") + path;
+  const std::string input =
+      ffmpeg + "-i " + quoted("concat:" + joined) + " -an -fps_mode passthrough ";
+  row.start = best_of_runs(input + "-frames:v 0 -f null -");
+  row.bgr = (best_of_runs(input + "-pix_fmt bgr24 -f null -") - row.start) / kLoops;
+  row.null = (best_of_runs(input + "-f null -") - row.start) / kLoops;
+
+  const long long size = file_size(path);
+  const double seconds =
+      info.frame_rate_numerator
+          ? static_cast<double>(row.frames) * info.frame_rate_denominator / info.frame_rate_numerator
+          : 0;
+  std::mt19937 random(12345);
+  std::vector<double> render_ms, process_ms, seek_ms;
+  std::vector<uint8_t> pixels(bitmap.biSizeImage);
+  row.rendered = 0;
+  for (int k = 0; k < kPositions; ++k) {
+    const int permille = static_cast<int>(random() % 1000);
+    const long long at = size * permille / 1000;
+    const double start = cpu_seconds(RUSAGE_SELF);
+    if (preview_open(path, nullptr, nullptr, nullptr)) row.rendered += preview_render(at, pixels.data());
+    preview_close();
+    render_ms.push_back((cpu_seconds(RUSAGE_SELF) - start) * 1000);
+    process_ms.push_back(time_command(quoted(mpegframe) + " " + quoted(path) + " --pos " +
+                                      std::to_string(at)) * 1000);
+    char t[32];
+    snprintf(t, sizeof t, "%.3f", seconds * permille / 1000);
+    seek_ms.push_back(time_command(ffmpeg + "-ss " + t + " -i " + quoted(path) +
+                                   " -an -frames:v 1 -f null -") * 1000);
+  }
+  row.render_ms = median(render_ms);
+  row.process_ms = median(process_ms);
+  row.seek_ms = median(seek_ms);
+  return true;
+}
+
+void print_table(const std::vector<Row>& rows) {
+  printf("decode-all, frames/s (processor time, best of %d; ffmpeg's start, ms, taken off)\n", kRuns);
+  printf("%-24s %9s %6s %8s %8s %8s %7s %7s %8s\n", "stream", "size", "frames", "ours", "ff-bgr",
+         "ff-null", "x bgr", "x null", "ff-start");
+  for (const Row& r : rows) {
+    char size[24];
+    snprintf(size, sizeof size, "%ux%u", r.width, r.height);
+    printf("%-24s %9s %6lld %8.1f %8.1f %8.1f %7.2f %7.2f %8.1f\n", r.name.c_str(), size,
+           static_cast<long long>(r.frames), r.frames / r.ours, r.frames / r.bgr, r.frames / r.null,
+           r.bgr / r.ours, r.null / r.ours, r.start * 1000);
+  }
+  printf("\nrender at %d random positions, median ms (processor time)\n", kPositions);
+  printf("%-24s %8s %9s %9s %9s %9s\n", "stream", "framed", "open+rnd", "mpegframe", "ffmpeg-ss",
+         "mf/ff");
+  for (const Row& r : rows) {
+    printf("%-24s %5d/%-2d %9.2f %9.2f %9.2f %9.2f\n", r.name.c_str(), r.rendered, kPositions,
+           r.render_ms, r.process_ms, r.seek_ms, r.process_ms / r.seek_ms);
+  }
+}
+
+int usage() {
+  fprintf(stderr, "usage: bench_decode [--dir DIR] [--seconds N] [FILE...]\n");
+  return 2;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc < 2) {
-    fprintf(stderr, "usage: bench_decode FILE...\n");
-    return 2;
-  }
+  std::string dir = "/tmp/bench_decode";
+  std::string seconds = "10";
+  std::vector<std::string> files;
   for (int i = 1; i < argc; ++i) {
-    const char* path = argv[i];
-    BitmapHeader bitmap;
-    StreamInfo info;
-    if (!preview_open(path, nullptr, &bitmap, &info)) {
-      fprintf(stderr, "bench_decode: %s does not open\n", path);
-      continue;
-    }
-    std::vector<uint8_t> pixels(bitmap.biSizeImage);
-    const std::string quoted = std::string("'") + path + "'";
-    int64_t frames = 0;
-    double ours = 1e30, theirs = 1e30;
-    for (int run = 0; run < 3; ++run) {
-      frames = 0;
-      const double start = now_seconds();
-      preview_decode_all(pixels.data(), count_frame, &frames);
-      ours = std::min(ours, now_seconds() - start);
-      const double t =
-          time_command("ffmpeg -nostdin -v error -threads 1 -i " + quoted + " -f null - >/dev/null 2>&1");
-      if (t > 0) theirs = std::min(theirs, t);
-    }
-    printf("%s: %ux%u, %lld frames: decode-all %.1f fps, ffmpeg -threads 1 %.1f fps: %.2fx\n", path,
-           info.width, info.height, static_cast<long long>(frames), frames / ours, frames / theirs,
-           theirs / ours);
-
-    const long long size = file_size(path);
-    const double seconds = info.frame_rate_numerator
-                               ? static_cast<double>(frames) * info.frame_rate_denominator /
-                                     info.frame_rate_numerator
-                               : 0;
-    std::mt19937 random(12345);
-    std::vector<double> render_ms, ffmpeg_ms;
-    int rendered = 0;
-    for (int k = 0; k < 20; ++k) {
-      const int permille = static_cast<int>(random() % 1000);
-      int64_t index = -1;
-      const double start = now_seconds();
-      rendered += preview_render(size * permille / 1000, pixels.data(), &index);
-      render_ms.push_back((now_seconds() - start) * 1000);
-      char at[32];
-      snprintf(at, sizeof at, "%.3f", seconds * permille / 1000);
-      const double seek = time_command("ffmpeg -nostdin -v error -threads 1 -ss " + std::string(at) +
-                                       " -i " + quoted + " -frames:v 1 -f null - >/dev/null 2>&1");
-      ffmpeg_ms.push_back(seek * 1000);
-    }
-    std::sort(render_ms.begin(), render_ms.end());
-    std::sort(ffmpeg_ms.begin(), ffmpeg_ms.end());
-    const double ours_median = (render_ms[9] + render_ms[10]) / 2;
-    const double theirs_median = (ffmpeg_ms[9] + ffmpeg_ms[10]) / 2;
-    printf("  render at 20 random positions (%d framed): median %.2f ms; ffmpeg -ss %.2f ms: %.2fx\n",
-           rendered, ours_median, theirs_median, theirs_median / ours_median);
-    preview_close();
+    const std::string a = argv[i];
+    if (a == "--dir" && i + 1 < argc) dir = argv[++i];
+    else if (a == "--seconds" && i + 1 < argc) seconds = argv[++i];
+    else if (!a.empty() && a[0] == '-') return usage();
+    else files.push_back(a);
   }
-  return 0;
+  if (files.empty()) {
+    if (system(("bash " + quoted(BENCH_STREAM_RECIPE) + " " + quoted(dir) + " " + quoted(seconds))
+                   .c_str()) != 0) {
+      fprintf(stderr, "bench_decode: the streams could not be made in %s\n", dir.c_str());
+      return 1;
+    }
+    for (const char* name : kStreams) files.push_back(dir + "/" + name);
+  }
+  const std::string mpegframe = own_folder() + "/mpegframe";
+  std::vector<Row> rows;
+  for (const std::string& file : files) {
+    Row row;
+    if (measure(file.c_str(), mpegframe, row)) rows.push_back(row);
+    else fprintf(stderr, "bench_decode: %s does not open\n", file.c_str());
+  }
+  print_table(rows);
+  return rows.size() == files.size() ? 0 : 1;
 }
