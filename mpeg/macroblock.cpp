@@ -137,6 +137,86 @@ int CodedBlockPattern(Reader& r, uint32_t& pos, const MacroblockParams& p) {
   return pattern;
 }
 
+// The reader's position as a count of bits from buffer[0], for the block
+// loop that keeps it in a register. A read that ends on a byte boundary
+// leaves that byte current, as get_bits does.
+uint32_t BitIndex(const Reader& r, uint32_t pos) { return pos * 8 + 8 - r.bits_left; }
+void StoreBitIndex(Reader& r, uint32_t& pos, uint32_t bit) {
+  pos = (bit - 1) >> 3;
+  r.bits_left = bit & 7 ? 8 - (bit & 7) : 0;
+}
+
+// The 32 bits from bit `bit` on, of which at least 25 are data when the
+// four bytes from bit >> 3 are.
+uint32_t BitsAt(const uint8_t* buffer, uint32_t bit) {
+  const uint8_t* b = buffer + (bit >> 3);
+  const uint32_t word = static_cast<uint32_t>(b[0]) << 24 | static_cast<uint32_t>(b[1]) << 16 |
+                        static_cast<uint32_t>(b[2]) << 8 | b[3];
+  return word << (bit & 7);
+}
+
+// The coefficients while the eight bytes from the next bit on are inside the
+// data, so every read of a code, its sign and an escape's fields is a plain
+// load: the bit position stays in a register and nothing is refilled. Stops
+// before the code that would come too near the end (`first` tells whether
+// that is the first code) and answers -1; else the block's result as
+// Coefficients gives it.
+template <typename Dequantise>
+int CoefficientsInData(Reader& r, uint32_t& pos, int16_t* F, const uint8_t* scan,
+                       const DctCode* table, int mpeg1, bool& first, int& index, int& sum,
+                       Dequantise dequantise) {
+  if (pos >= kReaderBufferSize || r.bits_left > 8 || r.limit < 8) return -1;
+  const uint8_t* buffer = r.buffer;
+  const uint32_t start = BitIndex(r, pos);
+  const uint32_t end = (r.limit - 8) * 8;  // first bit whose byte is too near the end
+  uint32_t bit = start;
+  int at_index = index, total = sum, result = -1;
+  // A non-intra block's first code: "1s" is run 0, level 1.
+  bool one_first = first;
+  while (bit < end) {
+    const uint32_t word = BitsAt(buffer, bit);
+    DctCode code = table[vlc_dct_slot(word >> 16)];
+    if (one_first) {
+      if (word >> 31) code = DctCode{0, 1, 1};
+      one_first = false;
+    }
+    int run = code.run, level = code.level;
+    if (run < DCT_END_OF_BLOCK) {
+      bit += code.length + 1u;
+      if ((word << code.length) >> 31) level = -level;
+    } else if (run == DCT_END_OF_BLOCK) {  // also an invalid code, of length 0
+      bit += code.length;
+      result = 1;
+      break;
+    } else {  // escape
+      bit += code.length;
+      const uint32_t fields = BitsAt(buffer, bit);
+      const DctEscape escape = vlc_dct_escape(mpeg1 ? fields >> 10 : fields >> 14 << 4, mpeg1);
+      if (escape.level == 0 || (!mpeg1 && escape.level == -2048)) {
+        result = 1;
+        break;
+      }
+      bit += static_cast<uint32_t>(escape.length);
+      run = escape.run;
+      level = escape.level;
+    }
+    at_index += run + 1;
+    if (at_index > 63) {
+      result = 0;
+      break;
+    }
+    const int at = scan[at_index];
+    const int value = Saturate(dequantise(level, at));
+    F[at] = static_cast<int16_t>(value);
+    total += value;
+  }
+  if (bit != start) StoreBitIndex(r, pos, bit);
+  first = one_first;
+  index = at_index;
+  sum = total;
+  return result;
+}
+
 // The AC coefficients after the first `index` positions; `first_code` for a
 // non-intra block's first coefficient. 0 when the run passes position 63.
 template <typename Dequantise>
@@ -145,7 +225,12 @@ int Coefficients(Reader& r, uint32_t& pos, SliceState& s, int table_one, bool fi
   const int mpeg1 = s.mb_params.mpeg1;
   const uint8_t* scan = kScan[mpeg1 ? 0 : s.alternate_scan != 0];
   int16_t* F = s.coefficients;
-  for (bool first = first_code;; first = false) {
+  bool first = first_code;
+  const int in_data = CoefficientsInData(r, pos, F, scan, kDctCodeTables[table_one != 0].entry,
+                                         mpeg1, first, index, sum, dequantise);
+  if (in_data >= 0) return in_data;
+  // Near the end of the packet or the data: the general reads.
+  for (;; first = false) {
     // The code and, for most codes, its sign bit in one look.
     const uint32_t next = Peek(r, pos, 24);
     if (Failed(pos)) return 1;

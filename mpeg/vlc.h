@@ -82,6 +82,19 @@ DctCode vlc_dct_coefficient(int table_one, uint32_t next16);
 // codes run 0, level 1 and end of block cannot occur.
 DctCode vlc_dct_first_coefficient(uint32_t next16);
 
+// vlc_dct_coefficient as one table access, for the block decoders' inner
+// loop: kDctCodeTables[table_one].entry[vlc_dct_slot(next16)]. Codes of up
+// to 8 bits sit at their first byte, longer ones (six leading zeros and
+// more) at 256 plus their last 10 bits. Entries of length 0 (no code) have
+// the run DCT_END_OF_BLOCK.
+struct DctCodeTable {
+  DctCode entry[256 + 1024];
+};
+extern const DctCodeTable kDctCodeTables[2];
+inline uint32_t vlc_dct_slot(uint32_t next16) {
+  return next16 >= 0x0400 ? next16 >> 8 : 256 + (next16 & 0x3FF);
+}
+
 // The fields after the escape code: 6 bits of run and the level, 12 bits
 // two's complement (MPEG-2), or 8 bits with 0x00 and 0x80 followed by 8
 // more (ISO/IEC 11172-2). `next` holds the 22 bits after the escape code;
