@@ -1,6 +1,8 @@
 // Macroblock layer parsing and block decoding.
 #include "mpeg/macroblock.h"
 
+#include <emmintrin.h>
+
 #include <cstring>
 
 #include "mpeg/vlc.h"
@@ -28,11 +30,9 @@ int Clamp(int v, int low, int high) { return v < low ? low : (v > high ? high : 
 
 int Saturate(int v) { return v < -2048 ? -2048 : (v > 2047 ? 2047 : v); }
 
-// MPEG-1 oddification: an even non-zero value moves one step toward zero.
-int Oddify(int v) {
-  if ((v & 1) == 0 && v != 0) v += v > 0 ? -1 : 1;
-  return v;
-}
+// MPEG-1 oddification of a magnitude: an even non-zero one moves one step
+// toward zero.
+int Oddify(int m) { return (m & 1) == 0 && m != 0 ? m - 1 : m; }
 
 int WrapVector(int v, int f) {
   if (v < -16 * f) v += 32 * f;
@@ -155,6 +155,14 @@ uint32_t BitsAt(const uint8_t* buffer, uint32_t bit) {
   return word << (bit & 7);
 }
 
+// A coefficient from its level's magnitude and sign: `dequantise` scales the
+// magnitude, so the divisions truncate toward zero as on the signed level.
+template <typename Dequantise>
+int Coefficient(Dequantise dequantise, int magnitude, bool negative, int at) {
+  const int value = dequantise(magnitude, at);
+  return Saturate(negative ? -value : value);
+}
+
 // The coefficients while the eight bytes from the next bit on are inside the
 // data, so every read of a code, its sign and an escape's fields is a plain
 // load: the bit position stays in a register and nothing is refilled. Stops
@@ -171,19 +179,27 @@ int CoefficientsInData(Reader& r, uint32_t& pos, int16_t* F, const uint8_t* scan
   const uint32_t end = (r.limit - 8) * 8;  // first bit whose byte is too near the end
   uint32_t bit = start;
   int at_index = index, total = sum, result = -1;
-  // A non-intra block's first code: "1s" is run 0, level 1.
-  bool one_first = first;
+  if (first && bit < end) {
+    // A non-intra block's first code: "1s" is run 0, level 1; the others
+    // are table zero's.
+    first = false;
+    const uint32_t word = BitsAt(buffer, bit);
+    if (word >> 31) {
+      bit += 2;
+      at_index = 0;
+      const int value = Coefficient(dequantise, 1, (word << 1) >> 31, 0);
+      F[0] = static_cast<int16_t>(value);
+      total += value;
+    }
+  }
   while (bit < end) {
     const uint32_t word = BitsAt(buffer, bit);
-    DctCode code = table[vlc_dct_slot(word >> 16)];
-    if (one_first) {
-      if (word >> 31) code = DctCode{0, 1, 1};
-      one_first = false;
-    }
-    int run = code.run, level = code.level;
+    const DctCode code = table[vlc_dct_slot(word >> 16)];
+    int run = code.run, magnitude = code.level;
+    bool negative;
     if (run < DCT_END_OF_BLOCK) {
+      negative = (word << code.length) >> 31;
       bit += code.length + 1u;
-      if ((word << code.length) >> 31) level = -level;
     } else if (run == DCT_END_OF_BLOCK) {  // also an invalid code, of length 0
       bit += code.length;
       result = 1;
@@ -198,7 +214,8 @@ int CoefficientsInData(Reader& r, uint32_t& pos, int16_t* F, const uint8_t* scan
       }
       bit += static_cast<uint32_t>(escape.length);
       run = escape.run;
-      level = escape.level;
+      negative = escape.level < 0;
+      magnitude = negative ? -escape.level : escape.level;
     }
     at_index += run + 1;
     if (at_index > 63) {
@@ -206,12 +223,11 @@ int CoefficientsInData(Reader& r, uint32_t& pos, int16_t* F, const uint8_t* scan
       break;
     }
     const int at = scan[at_index];
-    const int value = Saturate(dequantise(level, at));
+    const int value = Coefficient(dequantise, magnitude, negative, at);
     F[at] = static_cast<int16_t>(value);
     total += value;
   }
   if (bit != start) StoreBitIndex(r, pos, bit);
-  first = one_first;
   index = at_index;
   sum = total;
   return result;
@@ -258,10 +274,17 @@ int Coefficients(Reader& r, uint32_t& pos, SliceState& s, int table_one, bool fi
     index += run + 1;
     if (index > 63) return 0;
     const int at = scan[index];
-    const int value = Saturate(dequantise(level, at));
+    const int value = Coefficient(dequantise, level < 0 ? -level : level, level < 0, at);
     F[at] = static_cast<int16_t>(value);
     sum += value;
   }
+}
+
+// Zeros for the next block: eight plain stores, where a call or a string
+// instruction would cost more than the clearing.
+void ClearBlock(int16_t* F) {
+  const __m128i zero = _mm_setzero_si128();
+  for (int i = 0; i < 64; i += 8) _mm_storeu_si128(reinterpret_cast<__m128i*>(F + i), zero);
 }
 
 void MismatchControl(int16_t* F, int sum) {
@@ -380,7 +403,7 @@ int decode_motion_component(Reader& r, uint32_t& pos, int f_code, int predictor)
 
 int decode_intra_block(Reader& r, uint32_t& pos, SliceState& s, int component) {
   int16_t* F = s.coefficients;
-  memset(F, 0, sizeof s.coefficients);
+  ClearBlock(F);
   const VlcValue size = component == 0 ? vlc_dct_dc_size_luminance(Peek(r, pos, 9))
                                        : vlc_dct_dc_size_chrominance(Peek(r, pos, 10));
   if (Failed(pos) || !size.length) return 0;
@@ -401,10 +424,10 @@ int decode_intra_block(Reader& r, uint32_t& pos, SliceState& s, int component) {
   int ok;
   if (mpeg1) {
     ok = Coefficients(r, pos, s, 0, false, 0, sum,
-                      [W](int level, int at) { return Oddify(level * W[at] / 16); });
+                      [W](int m, int at) { return Oddify(m * W[at] >> 4); });
   } else {
     ok = Coefficients(r, pos, s, s.intra_vlc_format, false, 0, sum,
-                      [W](int level, int at) { return level * W[at] / 16; });
+                      [W](int m, int at) { return m * W[at] >> 4; });
     MismatchControl(F, sum);
   }
   return ok;
@@ -412,18 +435,18 @@ int decode_intra_block(Reader& r, uint32_t& pos, SliceState& s, int component) {
 
 int decode_non_intra_block(Reader& r, uint32_t& pos, SliceState& s, int component) {
   int16_t* F = s.coefficients;
-  memset(F, 0, sizeof s.coefficients);
+  ClearBlock(F);
   const int mpeg1 = s.mb_params.mpeg1;
   const int16_t* W = component == 0 || mpeg1 ? s.non_intra_luma_q : s.non_intra_chroma_q;
   int sum = 0;
   int ok;
   if (mpeg1) {
-    ok = Coefficients(r, pos, s, 0, true, -1, sum, [W](int level, int at) {
-      return Oddify((2 * level + (level > 0 ? 1 : -1)) * W[at] / 32);
+    ok = Coefficients(r, pos, s, 0, true, -1, sum, [W](int m, int at) {
+      return Oddify((2 * m + 1) * W[at] >> 5);
     });
   } else {
-    ok = Coefficients(r, pos, s, 0, true, -1, sum, [W](int level, int at) {
-      return (2 * level + (level > 0 ? 1 : -1)) * W[at] / 32;
+    ok = Coefficients(r, pos, s, 0, true, -1, sum, [W](int m, int at) {
+      return (2 * m + 1) * W[at] >> 5;
     });
     MismatchControl(F, sum);
   }

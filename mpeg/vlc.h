@@ -67,7 +67,7 @@ VlcValue vlc_dct_dc_size_chrominance(uint32_t next10);
 // A DCT coefficient code: run and absolute level, or one of the two
 // special runs. length counts the code without the sign bit, which follows
 // it (s = 1: negative); end of block and escape have no sign bit.
-struct DctCode {
+struct alignas(4) DctCode {  // one load in the block loop
   uint8_t run;
   uint8_t level;
   uint8_t length;  // 0: no valid code
