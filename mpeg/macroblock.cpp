@@ -404,15 +404,25 @@ int decode_motion_component(Reader& r, uint32_t& pos, int f_code, int predictor)
 int decode_intra_block(Reader& r, uint32_t& pos, SliceState& s, int component) {
   int16_t* F = s.coefficients;
   ClearBlock(F);
-  const VlcValue size = component == 0 ? vlc_dct_dc_size_luminance(Peek(r, pos, 9))
-                                       : vlc_dct_dc_size_chrominance(Peek(r, pos, 10));
-  if (Failed(pos) || !size.length) return 0;
-  get_bits(r, pos, size.length);
+  uint32_t word;
+  VlcValue size;
   int differential = 0;
-  if (size.value > 0) {
-    differential = static_cast<int>(get_bits(r, pos, size.value) & ((1u << size.value) - 1));
-    if (differential < (1 << (size.value - 1))) differential -= (1 << size.value) - 1;
+  if (bits_at_hand(r, pos, 24, word)) {
+    // Size code and differential take at most 21 bits: one look, one read.
+    size = component == 0 ? vlc_dct_dc_size_luminance(word >> 23)
+                           : vlc_dct_dc_size_chrominance(word >> 22);
+    if (!size.length) return 0;
+    const uint32_t bits = get_bits(r, pos, size.length + size.value);
+    if (size.value > 0) differential = static_cast<int>(bits & ((1u << size.value) - 1));
+  } else {
+    size = component == 0 ? vlc_dct_dc_size_luminance(Peek(r, pos, 9))
+                          : vlc_dct_dc_size_chrominance(Peek(r, pos, 10));
+    if (Failed(pos) || !size.length) return 0;
+    get_bits(r, pos, size.length);
+    if (size.value > 0)
+      differential = static_cast<int>(get_bits(r, pos, size.value) & ((1u << size.value) - 1));
   }
+  if (size.value > 0 && differential < (1 << (size.value - 1))) differential -= (1 << size.value) - 1;
   // Far beyond any valid value, yet never an int overflow in a crafted slice.
   s.dc_pred[component] = Clamp(s.dc_pred[component] + differential, -(1 << 20), 1 << 20);
   const int mpeg1 = s.mb_params.mpeg1;
