@@ -384,14 +384,27 @@ void motion_from_modes(const MacroblockModes& m, const MacroblockParams& p, int 
 }
 
 int decode_motion_component(Reader& r, uint32_t& pos, int f_code, int predictor) {
+  const int r_size = FCode(f_code) - 1;
+  const int f = 1 << r_size;
+  uint32_t word;
+  if (bits_at_hand(r, pos, 24, word)) {
+    // Code and residual take at most 19 bits: one look, one read.
+    const VlcValue code = vlc_motion_code(word >> 21);
+    if (!code.length) return WrapVector(predictor, f);
+    if (r_size == 0 || code.value == 0) {
+      get_bits(r, pos, code.length);
+      return WrapVector(predictor + code.value, f);
+    }
+    const int residual = static_cast<int>(get_bits(r, pos, code.length + r_size) & (f - 1));
+    const int magnitude = ((code.value < 0 ? -code.value : code.value) - 1) * f + residual + 1;
+    return WrapVector(predictor + (code.value < 0 ? -magnitude : magnitude), f);
+  }
   const VlcValue code = vlc_motion_code(Peek(r, pos, 11));
   int motion_code = 0;
   if (!Failed(pos) && code.length) {
     get_bits(r, pos, code.length);
     motion_code = code.value;
   }
-  const int r_size = FCode(f_code) - 1;
-  const int f = 1 << r_size;
   int delta = motion_code;
   if (r_size > 0 && motion_code != 0) {
     const int residual = static_cast<int>(get_bits(r, pos, r_size) & (f - 1));
