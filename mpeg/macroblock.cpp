@@ -173,10 +173,11 @@ template <typename Dequantise>
 int CoefficientsInData(Reader& r, uint32_t& pos, int16_t* F, const uint8_t* scan,
                        const DctCode* table, int mpeg1, bool& first, int& index, int& sum,
                        Dequantise dequantise) {
-  if (pos >= kReaderBufferSize || r.bits_left > 8 || r.limit < 8) return -1;
+  const uint32_t limit = r.limit < kReaderBufferSize ? r.limit : kReaderBufferSize;
+  if (pos >= kReaderBufferSize || r.bits_left > 8 || limit < 8) return -1;
   const uint8_t* buffer = r.buffer;
   const uint32_t start = BitIndex(r, pos);
-  const uint32_t end = (r.limit - 8) * 8;  // first bit whose byte is too near the end
+  const uint32_t end = (limit - 8) * 8;  // first bit whose byte is too near the end
   uint32_t bit = start;
   int at_index = index, total = sum, result = -1;
   if (first && bit < end) {
