@@ -1,6 +1,8 @@
 // Macroblock layer parsing and block decoding.
 #include "mpeg/macroblock.h"
 
+#include <emmintrin.h>
+
 #include <cstring>
 
 #include "mpeg/vlc.h"
@@ -28,11 +30,9 @@ int Clamp(int v, int low, int high) { return v < low ? low : (v > high ? high : 
 
 int Saturate(int v) { return v < -2048 ? -2048 : (v > 2047 ? 2047 : v); }
 
-// MPEG-1 oddification: an even non-zero value moves one step toward zero.
-int Oddify(int v) {
-  if ((v & 1) == 0 && v != 0) v += v > 0 ? -1 : 1;
-  return v;
-}
+// MPEG-1 oddification of a magnitude: an even non-zero one moves one step
+// toward zero.
+int Oddify(int m) { return (m & 1) == 0 && m != 0 ? m - 1 : m; }
 
 int WrapVector(int v, int f) {
   if (v < -16 * f) v += 32 * f;
@@ -137,6 +137,103 @@ int CodedBlockPattern(Reader& r, uint32_t& pos, const MacroblockParams& p) {
   return pattern;
 }
 
+// The reader's position as a count of bits from buffer[0], for the block
+// loop that keeps it in a register. A read that ends on a byte boundary
+// leaves that byte current, as get_bits does.
+uint32_t BitIndex(const Reader& r, uint32_t pos) { return pos * 8 + 8 - r.bits_left; }
+void StoreBitIndex(Reader& r, uint32_t& pos, uint32_t bit) {
+  pos = (bit - 1) >> 3;
+  r.bits_left = bit & 7 ? 8 - (bit & 7) : 0;
+}
+
+// The 32 bits from bit `bit` on, of which at least 25 are data when the
+// four bytes from bit >> 3 are.
+uint32_t BitsAt(const uint8_t* buffer, uint32_t bit) {
+  const uint8_t* b = buffer + (bit >> 3);
+  const uint32_t word = static_cast<uint32_t>(b[0]) << 24 | static_cast<uint32_t>(b[1]) << 16 |
+                        static_cast<uint32_t>(b[2]) << 8 | b[3];
+  return word << (bit & 7);
+}
+
+// A coefficient from its level's magnitude and sign: `dequantise` scales the
+// magnitude, so the divisions truncate toward zero as on the signed level.
+template <typename Dequantise>
+int Coefficient(Dequantise dequantise, int magnitude, bool negative, int at) {
+  const int value = dequantise(magnitude, at);
+  return Saturate(negative ? -value : value);
+}
+
+// The coefficients while the eight bytes from the next bit on are inside the
+// data, so every read of a code, its sign and an escape's fields is a plain
+// load: the bit position stays in a register and nothing is refilled. Stops
+// before the code that would come too near the end (`first` tells whether
+// that is the first code) and answers -1; else the block's result as
+// Coefficients gives it.
+template <typename Dequantise>
+int CoefficientsInData(Reader& r, uint32_t& pos, int16_t* F, const uint8_t* scan,
+                       const DctCode* table, int mpeg1, bool& first, int& index, int& sum,
+                       Dequantise dequantise) {
+  const uint32_t limit = r.limit < kReaderBufferSize ? r.limit : kReaderBufferSize;
+  if (pos >= kReaderBufferSize || r.bits_left > 8 || limit < 8) return -1;
+  const uint8_t* buffer = r.buffer;
+  const uint32_t start = BitIndex(r, pos);
+  const uint32_t end = (limit - 8) * 8;  // first bit whose byte is too near the end
+  uint32_t bit = start;
+  int at_index = index, total = sum, result = -1;
+  if (first && bit < end) {
+    // A non-intra block's first code: "1s" is run 0, level 1; the others
+    // are table zero's.
+    first = false;
+    const uint32_t word = BitsAt(buffer, bit);
+    if (word >> 31) {
+      bit += 2;
+      at_index = 0;
+      const int value = Coefficient(dequantise, 1, (word << 1) >> 31, 0);
+      F[0] = static_cast<int16_t>(value);
+      total += value;
+    }
+  }
+  while (bit < end) {
+    const uint32_t word = BitsAt(buffer, bit);
+    const DctCode code = table[vlc_dct_slot(word >> 16)];
+    int run = code.run, magnitude = code.level;
+    bool negative;
+    if (run < DCT_END_OF_BLOCK) {
+      negative = (word << code.length) >> 31;
+      bit += code.length + 1u;
+    } else if (run == DCT_END_OF_BLOCK) {  // also an invalid code, of length 0
+      bit += code.length;
+      result = 1;
+      break;
+    } else {  // escape
+      bit += code.length;
+      const uint32_t fields = BitsAt(buffer, bit);
+      const DctEscape escape = vlc_dct_escape(mpeg1 ? fields >> 10 : fields >> 14 << 4, mpeg1);
+      if (escape.level == 0 || (!mpeg1 && escape.level == -2048)) {
+        result = 1;
+        break;
+      }
+      bit += static_cast<uint32_t>(escape.length);
+      run = escape.run;
+      negative = escape.level < 0;
+      magnitude = negative ? -escape.level : escape.level;
+    }
+    at_index += run + 1;
+    if (at_index > 63) {
+      result = 0;
+      break;
+    }
+    const int at = scan[at_index];
+    const int value = Coefficient(dequantise, magnitude, negative, at);
+    F[at] = static_cast<int16_t>(value);
+    total += value;
+  }
+  if (bit != start) StoreBitIndex(r, pos, bit);
+  index = at_index;
+  sum = total;
+  return result;
+}
+
 // The AC coefficients after the first `index` positions; `first_code` for a
 // non-intra block's first coefficient. 0 when the run passes position 63.
 template <typename Dequantise>
@@ -145,7 +242,12 @@ int Coefficients(Reader& r, uint32_t& pos, SliceState& s, int table_one, bool fi
   const int mpeg1 = s.mb_params.mpeg1;
   const uint8_t* scan = kScan[mpeg1 ? 0 : s.alternate_scan != 0];
   int16_t* F = s.coefficients;
-  for (bool first = first_code;; first = false) {
+  bool first = first_code;
+  const int in_data = CoefficientsInData(r, pos, F, scan, kDctCodeTables[table_one != 0].entry,
+                                         mpeg1, first, index, sum, dequantise);
+  if (in_data >= 0) return in_data;
+  // Near the end of the packet or the data: the general reads.
+  for (;; first = false) {
     // The code and, for most codes, its sign bit in one look.
     const uint32_t next = Peek(r, pos, 24);
     if (Failed(pos)) return 1;
@@ -173,10 +275,17 @@ int Coefficients(Reader& r, uint32_t& pos, SliceState& s, int table_one, bool fi
     index += run + 1;
     if (index > 63) return 0;
     const int at = scan[index];
-    const int value = Saturate(dequantise(level, at));
+    const int value = Coefficient(dequantise, level < 0 ? -level : level, level < 0, at);
     F[at] = static_cast<int16_t>(value);
     sum += value;
   }
+}
+
+// Zeros for the next block: eight plain stores, where a call or a string
+// instruction would cost more than the clearing.
+void ClearBlock(int16_t* F) {
+  const __m128i zero = _mm_setzero_si128();
+  for (int i = 0; i < 64; i += 8) _mm_storeu_si128(reinterpret_cast<__m128i*>(F + i), zero);
 }
 
 void MismatchControl(int16_t* F, int sum) {
@@ -276,14 +385,27 @@ void motion_from_modes(const MacroblockModes& m, const MacroblockParams& p, int 
 }
 
 int decode_motion_component(Reader& r, uint32_t& pos, int f_code, int predictor) {
+  const int r_size = FCode(f_code) - 1;
+  const int f = 1 << r_size;
+  uint32_t word;
+  if (bits_at_hand(r, pos, 24, word)) {
+    // Code and residual take at most 19 bits: one look, one read.
+    const VlcValue code = vlc_motion_code(word >> 21);
+    if (!code.length) return WrapVector(predictor, f);
+    if (r_size == 0 || code.value == 0) {
+      get_bits(r, pos, code.length);
+      return WrapVector(predictor + code.value, f);
+    }
+    const int residual = static_cast<int>(get_bits(r, pos, code.length + r_size) & (f - 1));
+    const int magnitude = ((code.value < 0 ? -code.value : code.value) - 1) * f + residual + 1;
+    return WrapVector(predictor + (code.value < 0 ? -magnitude : magnitude), f);
+  }
   const VlcValue code = vlc_motion_code(Peek(r, pos, 11));
   int motion_code = 0;
   if (!Failed(pos) && code.length) {
     get_bits(r, pos, code.length);
     motion_code = code.value;
   }
-  const int r_size = FCode(f_code) - 1;
-  const int f = 1 << r_size;
   int delta = motion_code;
   if (r_size > 0 && motion_code != 0) {
     const int residual = static_cast<int>(get_bits(r, pos, r_size) & (f - 1));
@@ -295,16 +417,26 @@ int decode_motion_component(Reader& r, uint32_t& pos, int f_code, int predictor)
 
 int decode_intra_block(Reader& r, uint32_t& pos, SliceState& s, int component) {
   int16_t* F = s.coefficients;
-  memset(F, 0, sizeof s.coefficients);
-  const VlcValue size = component == 0 ? vlc_dct_dc_size_luminance(Peek(r, pos, 9))
-                                       : vlc_dct_dc_size_chrominance(Peek(r, pos, 10));
-  if (Failed(pos) || !size.length) return 0;
-  get_bits(r, pos, size.length);
+  ClearBlock(F);
+  uint32_t word;
+  VlcValue size;
   int differential = 0;
-  if (size.value > 0) {
-    differential = static_cast<int>(get_bits(r, pos, size.value) & ((1u << size.value) - 1));
-    if (differential < (1 << (size.value - 1))) differential -= (1 << size.value) - 1;
+  if (bits_at_hand(r, pos, 24, word)) {
+    // Size code and differential take at most 21 bits: one look, one read.
+    size = component == 0 ? vlc_dct_dc_size_luminance(word >> 23)
+                           : vlc_dct_dc_size_chrominance(word >> 22);
+    if (!size.length) return 0;
+    const uint32_t bits = get_bits(r, pos, size.length + size.value);
+    if (size.value > 0) differential = static_cast<int>(bits & ((1u << size.value) - 1));
+  } else {
+    size = component == 0 ? vlc_dct_dc_size_luminance(Peek(r, pos, 9))
+                          : vlc_dct_dc_size_chrominance(Peek(r, pos, 10));
+    if (Failed(pos) || !size.length) return 0;
+    get_bits(r, pos, size.length);
+    if (size.value > 0)
+      differential = static_cast<int>(get_bits(r, pos, size.value) & ((1u << size.value) - 1));
   }
+  if (size.value > 0 && differential < (1 << (size.value - 1))) differential -= (1 << size.value) - 1;
   // Far beyond any valid value, yet never an int overflow in a crafted slice.
   s.dc_pred[component] = Clamp(s.dc_pred[component] + differential, -(1 << 20), 1 << 20);
   const int mpeg1 = s.mb_params.mpeg1;
@@ -316,10 +448,10 @@ int decode_intra_block(Reader& r, uint32_t& pos, SliceState& s, int component) {
   int ok;
   if (mpeg1) {
     ok = Coefficients(r, pos, s, 0, false, 0, sum,
-                      [W](int level, int at) { return Oddify(level * W[at] / 16); });
+                      [W](int m, int at) { return Oddify(m * W[at] >> 4); });
   } else {
     ok = Coefficients(r, pos, s, s.intra_vlc_format, false, 0, sum,
-                      [W](int level, int at) { return level * W[at] / 16; });
+                      [W](int m, int at) { return m * W[at] >> 4; });
     MismatchControl(F, sum);
   }
   return ok;
@@ -327,18 +459,18 @@ int decode_intra_block(Reader& r, uint32_t& pos, SliceState& s, int component) {
 
 int decode_non_intra_block(Reader& r, uint32_t& pos, SliceState& s, int component) {
   int16_t* F = s.coefficients;
-  memset(F, 0, sizeof s.coefficients);
+  ClearBlock(F);
   const int mpeg1 = s.mb_params.mpeg1;
   const int16_t* W = component == 0 || mpeg1 ? s.non_intra_luma_q : s.non_intra_chroma_q;
   int sum = 0;
   int ok;
   if (mpeg1) {
-    ok = Coefficients(r, pos, s, 0, true, -1, sum, [W](int level, int at) {
-      return Oddify((2 * level + (level > 0 ? 1 : -1)) * W[at] / 32);
+    ok = Coefficients(r, pos, s, 0, true, -1, sum, [W](int m, int at) {
+      return Oddify((2 * m + 1) * W[at] >> 5);
     });
   } else {
-    ok = Coefficients(r, pos, s, 0, true, -1, sum, [W](int level, int at) {
-      return (2 * level + (level > 0 ? 1 : -1)) * W[at] / 32;
+    ok = Coefficients(r, pos, s, 0, true, -1, sum, [W](int m, int at) {
+      return (2 * m + 1) * W[at] >> 5;
     });
     MismatchControl(F, sum);
   }

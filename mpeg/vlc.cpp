@@ -319,46 +319,42 @@ static_assert(kDcLumaA.placed + kDcLumaB.placed == Count(kDcSizeLuminance) &&
                   kDcChromaA.placed + kDcChromaB.placed == Count(kDcSizeChrominance),
               "B-12/B-13 buckets");
 
-// B-14 and B-15: 16 bits, one bucket for codes of up to 8 bits and one per
-// count of leading zeros beyond.
-struct DctLuts {
-  Lut<DctCode, 252> up_to_8;  // 0000 01.. and above, by the first 8 bits
-  Lut<DctCode, 8> zeros6;     // 0000 001x xx
-  Lut<DctCode, 16> zeros7;    // 0000 0001 xxxx
-  Lut<DctCode, 16> zeros8;    // 0000 0000 1xxx x
-  Lut<DctCode, 16> zeros9;
-  Lut<DctCode, 16> zeros10;
-  Lut<DctCode, 16> zeros11;   // 0000 0000 0001 xxxx
-  bool ok;
-};
+// B-14 and B-15 flat, as DctCodeTable lays them out: a bucket for the codes
+// of up to 8 bits by their first byte (0000 01.. and above) and one for the
+// longer codes by the last 10 of the 16 bits.
+using ShortDctCodes = Lut<DctCode, 252>;
+using LongDctCodes = Lut<DctCode, 1024>;
 
-constexpr DctLuts BuildDct(const DctRow* rows, int count) {
-  DctLuts t = {};
-  t.up_to_8 = BuildLut<DctCode, 252>(rows, count, 16, 0x0400, 8);
-  t.zeros6 = BuildLut<DctCode, 8>(rows, count, 16, 0x0200, 6);
-  t.zeros7 = BuildLut<DctCode, 16>(rows, count, 16, 0x0100, 4);
-  t.zeros8 = BuildLut<DctCode, 16>(rows, count, 16, 0x0080, 3);
-  t.zeros9 = BuildLut<DctCode, 16>(rows, count, 16, 0x0040, 2);
-  t.zeros10 = BuildLut<DctCode, 16>(rows, count, 16, 0x0020, 1);
-  t.zeros11 = BuildLut<DctCode, 16>(rows, count, 16, 0x0010, 0);
-  t.ok = t.up_to_8.ok && t.zeros6.ok && t.zeros7.ok && t.zeros8.ok && t.zeros9.ok &&
-         t.zeros10.ok && t.zeros11.ok &&
-         t.up_to_8.placed + t.zeros6.placed + t.zeros7.placed + t.zeros8.placed +
-                 t.zeros9.placed + t.zeros10.placed + t.zeros11.placed ==
-             count;
+constexpr bool DctTableOk(const ShortDctCodes& up_to_8, const LongDctCodes& longer, int count) {
+  return up_to_8.ok && longer.ok && up_to_8.placed + longer.placed == count;
+}
+
+// Patterns that start no code read as an end of block of length 0, so the
+// block loop's end-of-block branch also ends a block at an invalid code.
+constexpr DctCodeTable Flatten(const ShortDctCodes& up_to_8, const LongDctCodes& longer) {
+  DctCodeTable t = {};
+  for (int i = 0; i < 252; ++i) t.entry[4 + i] = up_to_8.entry[i];
+  for (int i = 0; i < 1024; ++i) t.entry[256 + i] = longer.entry[i];
+  for (DctCode& code : t.entry)
+    if (code.length == 0) code.run = DCT_END_OF_BLOCK;
   return t;
 }
 
-constexpr DctLuts kDctLuts[2] = {
-    BuildDct(kDctZero, kDctZeroCount),
-    BuildDct(kDctOne.rows, sizeof(kDctOne.rows) / sizeof(kDctOne.rows[0])),
-};
-static_assert(kDctLuts[0].ok && kDctLuts[1].ok, "B-14/B-15 rows");
+constexpr int kDctOneCount = sizeof(kDctOne.rows) / sizeof(kDctOne.rows[0]);
+constexpr auto kDctZeroShort = BuildLut<DctCode, 252>(kDctZero, kDctZeroCount, 16, 0x0400, 8);
+constexpr auto kDctZeroLong = BuildLut<DctCode, 1024>(kDctZero, kDctZeroCount, 16, 0, 0);
+constexpr auto kDctOneShort = BuildLut<DctCode, 252>(kDctOne.rows, kDctOneCount, 16, 0x0400, 8);
+constexpr auto kDctOneLong = BuildLut<DctCode, 1024>(kDctOne.rows, kDctOneCount, 16, 0, 0);
+static_assert(DctTableOk(kDctZeroShort, kDctZeroLong, kDctZeroCount) &&
+                  DctTableOk(kDctOneShort, kDctOneLong, kDctOneCount),
+              "B-14/B-15 rows");
 
 constexpr VlcValue kNoValue = {0, 0};
-constexpr DctCode kNoCode = {0, 0, 0};
 
 }  // namespace
+
+const DctCodeTable kDctCodeTables[2] = {Flatten(kDctZeroShort, kDctZeroLong),
+                                        Flatten(kDctOneShort, kDctOneLong)};
 
 VlcValue vlc_macroblock_address_increment(uint32_t next11) {
   if (next11 >= 96) return kAddressA.entry[(next11 - 96) >> 4];
@@ -404,15 +400,7 @@ VlcValue vlc_dct_dc_size_chrominance(uint32_t next10) {
 }
 
 DctCode vlc_dct_coefficient(int table_one, uint32_t next16) {
-  const DctLuts& t = kDctLuts[table_one != 0];
-  if (next16 >= 0x0400) return t.up_to_8.entry[(next16 - 0x0400) >> 8];
-  if (next16 >= 0x0200) return t.zeros6.entry[(next16 - 0x0200) >> 6];
-  if (next16 >= 0x0100) return t.zeros7.entry[(next16 - 0x0100) >> 4];
-  if (next16 >= 0x0080) return t.zeros8.entry[(next16 - 0x0080) >> 3];
-  if (next16 >= 0x0040) return t.zeros9.entry[(next16 - 0x0040) >> 2];
-  if (next16 >= 0x0020) return t.zeros10.entry[(next16 - 0x0020) >> 1];
-  if (next16 >= 0x0010) return t.zeros11.entry[next16 - 0x0010];
-  return kNoCode;
+  return kDctCodeTables[table_one != 0].entry[vlc_dct_slot(next16 & 0xFFFF)];
 }
 
 DctCode vlc_dct_first_coefficient(uint32_t next16) {

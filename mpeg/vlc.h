@@ -67,7 +67,7 @@ VlcValue vlc_dct_dc_size_chrominance(uint32_t next10);
 // A DCT coefficient code: run and absolute level, or one of the two
 // special runs. length counts the code without the sign bit, which follows
 // it (s = 1: negative); end of block and escape have no sign bit.
-struct DctCode {
+struct alignas(4) DctCode {  // one load in the block loop
   uint8_t run;
   uint8_t level;
   uint8_t length;  // 0: no valid code
@@ -81,6 +81,19 @@ DctCode vlc_dct_coefficient(int table_one, uint32_t next16);
 // Table B-14 for the first coefficient of a non-intra block, where "1s"
 // codes run 0, level 1 and end of block cannot occur.
 DctCode vlc_dct_first_coefficient(uint32_t next16);
+
+// vlc_dct_coefficient as one table access, for the block decoders' inner
+// loop: kDctCodeTables[table_one].entry[vlc_dct_slot(next16)]. Codes of up
+// to 8 bits sit at their first byte, longer ones (six leading zeros and
+// more) at 256 plus their last 10 bits. Entries of length 0 (no code) have
+// the run DCT_END_OF_BLOCK.
+struct DctCodeTable {
+  DctCode entry[256 + 1024];
+};
+extern const DctCodeTable kDctCodeTables[2];
+inline uint32_t vlc_dct_slot(uint32_t next16) {
+  return next16 >= 0x0400 ? next16 >> 8 : 256 + (next16 & 0x3FF);
+}
 
 // The fields after the escape code: 6 bits of run and the level, 12 bits
 // two's complement (MPEG-2), or 8 bits with 0x00 and 0x80 followed by 8

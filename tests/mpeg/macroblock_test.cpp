@@ -122,14 +122,32 @@ TEST(BlockDecoders, Table) {
       // MPEG-1 non-intra: (2 x 1 + 1) x 22 / 32 = 2, made odd: 1; no mismatch.
       {"mpeg1 non-intra", Bits().put(0b10, 2).end_of_block(), 1, 0, 22, 0, 0, 1, {{0, 1}}},
   };
-  for (const BlockCase& c : cases) {
-    SCOPED_TRACE(c.name);
-    Fixture f(c.bits, c.mpeg1, c.weight, c.alternate_scan, c.precision);
-    ASSERT_EQ(c.intra ? f.intra() : f.non_intra(), c.result);
-    if (!c.result) continue;
-    int16_t want[64] = {0};
-    for (const Expect& e : c.values) want[e.at] = static_cast<int16_t>(e.value);
-    for (int i = 0; i < 64; ++i) EXPECT_EQ(f.s.coefficients[i], want[i]) << "at " << i;
+  // 63 codes "11" after the first "1s": +3 everywhere, F[63] made even.
+  BlockCase full = {"mpeg2 full block", Bits().put(0b10, 2), 0, 0, 32, 0, 0, 1, {}};
+  for (int k = 0; k < 63; ++k) full.bits.coefficient(0, 1);
+  full.bits.end_of_block();
+  for (int at = 0; at < 64; ++at) full.values.push_back({at, at == 63 ? 2 : 3});
+  std::vector<BlockCase> all(std::begin(cases), std::end(cases));
+  all.push_back(full);
+  // Each block inside the reader's buffer and across its end, where the
+  // reads refill: both must agree and end where the block ends.
+  const uint32_t kMarker = 0x5A;
+  for (const BlockCase& c : all) {
+    for (size_t lead : {size_t{0}, kReaderBufferSize - size_t{20}}) {
+      SCOPED_TRACE(std::string(c.name) + (lead ? " across the buffer's end" : ""));
+      Bits bits;
+      bits.w.bytes.assign(lead, 0xFF);
+      bits.w.bytes.insert(bits.w.bytes.end(), c.bits.w.bytes.begin(), c.bits.w.bytes.end());
+      bits.w.used = c.bits.w.used;
+      bits.put(kMarker, 8);
+      Fixture f(bits, c.mpeg1, c.weight, c.alternate_scan, c.precision);
+      ASSERT_EQ(c.intra ? f.intra() : f.non_intra(), c.result);
+      if (!c.result) continue;
+      int16_t want[64] = {0};
+      for (const Expect& e : c.values) want[e.at] = static_cast<int16_t>(e.value);
+      for (int i = 0; i < 64; ++i) EXPECT_EQ(f.s.coefficients[i], want[i]) << "at " << i;
+      EXPECT_EQ(get_bits(f.in->r, f.in->pos, 8), kMarker);
+    }
   }
 }
 
