@@ -23,7 +23,7 @@ using namespace e2e;
 namespace {
 
 const char kRing[] = "T:\\$Ringfeed.mpg";
-const char kClipFolder[] = "T:\\ship";  // clip.mpg, made by ffmpeg before the test
+const char kClip[] = "T:\\ship\\clip.mpg";  // made by ffmpeg before the test
 const char kDialogTitle[] = "Ringfeed / ビデオファイル選択";
 const uint64_t kRingLength = (uint64_t(1) << 28) - 1;  // Size=28
 const uint64_t kRingEnd = (uint64_t(1) << 28) - 524288;
@@ -139,6 +139,8 @@ TEST(ShippedProgram, CopiesAcrossAWrapPreviewsAProgramStreamAndKeepsItsSettings)
   std::string folder = MakeTestFolder("ship");
   std::string input = folder + "\\recording.m2p";
   ASSERT_TRUE(WritePatternFile(input, kInputSize));
+  // The Input dialog opens in the input's folder.
+  ASSERT_TRUE(CopyFileA(kClip, (folder + "\\clip.mpg").c_str(), FALSE)) << "no " << kClip;
   ASSERT_TRUE(MakeRing());
   player_test::TheaterRun theater;
   ASSERT_TRUE(theater.Start(std::string("\"") + kRing + "\""));
@@ -146,7 +148,7 @@ TEST(ShippedProgram, CopiesAcrossAWrapPreviewsAProgramStreamAndKeepsItsSettings)
   RingfeedRun run(folder);
   ASSERT_TRUE(WriteFileText(run.ProfilePath(), "[Output]\r\nDrive=T:\r\nSize=28\r\nWait=Yes\r\nStop=37\r\nOffset=" +
                                                std::to_string(kOutputStart) + "\r\n"
-                                               "[Input]\r\nFolder=" + kClipFolder + "\r\nFile=" + input + "\r\nOffsetLo=" +
+                                               "[Input]\r\nFile=" + input + "\r\nOffsetLo=" +
                                                std::to_string(kInputStart) + "\r\nSerial=No\r\n"
                                                "[Window]\r\nPriority2=3\r\n"));
 
@@ -176,8 +178,8 @@ TEST(ShippedProgram, CopiesAcrossAWrapPreviewsAProgramStreamAndKeepsItsSettings)
   EXPECT_EQ(ReadRing(kRingEnd, 4096), std::vector<uint8_t>(4096, 0)) << "written beyond the ring's end";
   theater.End();
 
-  // 2. The Input dialog previews an MPEG-2 program stream of the folder it
-  // opens in, picked as a user types its name.
+  // 2. The Input dialog previews an MPEG-2 program stream, picked as a user
+  // types its name.
   started = GetTickCount();
   PostMessageA(control, WM_COMMAND, MAKEWPARAM(IDC_BROWSE, BN_CLICKED), LPARAM(GetDlgItem(control, IDC_BROWSE)));
   HWND frame = nullptr, child = nullptr;
@@ -208,7 +210,7 @@ TEST(ShippedProgram, CopiesAcrossAWrapPreviewsAProgramStreamAndKeepsItsSettings)
   EXPECT_EQ(ProfileValue(profile, "Output", "Stop"), "37");
   EXPECT_EQ(ProfileValue(profile, "Output", "Wait"), "Yes");
   EXPECT_EQ(ProfileValue(profile, "Window", "Priority2"), "3");
-  EXPECT_EQ(ProfileValue(profile, "Input", "Folder"), kClipFolder);
+  EXPECT_EQ(ProfileValue(profile, "Input", "Folder"), folder);
 
   // 4. The next run shows them and leaves them as they were.
   RingfeedRun next(folder);
