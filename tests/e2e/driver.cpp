@@ -91,6 +91,22 @@ bool WaitUntil(const std::function<bool()>& done, DWORD timeoutMs) {
   }
 }
 
+bool StartProcess(const char* program, std::string commandLine, const char* folder,
+                  STARTUPINFOA* startup, PROCESS_INFORMATION* process) {
+  for (int attempt = 1;; ++attempt) {
+    std::vector<char> command(commandLine.begin(), commandLine.end());
+    command.push_back('\0');
+    if (CreateProcessA(program, command.data(), nullptr, nullptr, FALSE, 0, nullptr, folder, startup,
+                       process)) {
+      return true;
+    }
+    fprintf(stderr, "starting %s failed (attempt %d): error %lu\n", commandLine.c_str(), attempt,
+            GetLastError());
+    if (attempt == 3) return false;
+    Sleep(500);
+  }
+}
+
 bool Thread::Start(std::function<void()> body) {
   Join();
   body_ = std::move(body);
@@ -133,10 +149,7 @@ bool RingfeedRun::Start(int showCommand) {
   startup.cb = sizeof startup;
   startup.dwFlags = STARTF_USESHOWWINDOW;
   startup.wShowWindow = static_cast<WORD>(showCommand);
-  std::vector<char> command(exe.begin(), exe.end());
-  command.push_back('\0');
-  return CreateProcessA(exe.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                        folder_.c_str(), &startup, &process_) != 0;
+  return StartProcess(exe.c_str(), exe, folder_.c_str(), &startup, &process_);
 }
 
 HWND RingfeedRun::WaitForControlWindow(DWORD timeoutMs) {

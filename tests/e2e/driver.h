@@ -23,6 +23,11 @@ bool WriteFileText(const std::string& path, const std::string& text);
 // Waits until `done` holds, polling every 20 ms; false after `timeoutMs`.
 bool WaitUntil(const std::function<bool()>& done, DWORD timeoutMs = 10000);
 
+// CreateProcessA, tried again a few times: under load Wine now and then
+// fails a start before any code of the program has run.
+bool StartProcess(const char* program, std::string commandLine, const char* folder,
+                  STARTUPINFOA* startup, PROCESS_INFORMATION* process);
+
 // A thread for a test (the win32 thread model has no std::thread); joined
 // when it goes.
 class Thread {

@@ -114,8 +114,12 @@ TEST_F(PlayerWindows, TheHigherPlayerInZOrderIsUsed) {
                {low.Window(), high.Window(), 2000}};
   for (const Step& step : steps) {
     SCOPED_TRACE(step.k);
-    SetWindowPos(step.raise, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-    ASSERT_TRUE(WaitUntil([&] { return FindPlayerWindow() == step.raise; }));
+    // Raised again while waiting: a Player just started may still be
+    // activated, and so raised, by the window system after our raise.
+    ASSERT_TRUE(WaitUntil([&] {
+      SetWindowPos(step.raise, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+      return FindPlayerWindow() == step.raise;
+    }));
     EXPECT_EQ(FindTopWindowByTitle("Lumoria Media Theater ", nullptr, 1, 0), step.other);
     EXPECT_EQ(FindTopWindowByTitle("Lumoria Media Theater ", nullptr, 2, 0), nullptr);
     int32_t k = -1;

@@ -32,14 +32,9 @@ BOOL CALLBACK MatchTheater(HWND window, LPARAM context) {
 
 bool TheaterRun::Start(const std::string& arguments) {
   std::string line = "\"" + e2e::BuiltProgram("theater.exe") + "\" " + arguments;
-  std::vector<char> command(line.begin(), line.end());
-  command.push_back('\0');
   STARTUPINFOA startup = {};
   startup.cb = sizeof startup;
-  if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                      &process_)) {
-    return false;
-  }
+  if (!e2e::StartProcess(nullptr, line, nullptr, &startup, &process_)) return false;
   e2e::WaitUntil([&] { return (window_ = TheaterWindowOf(process_.dwProcessId)) != nullptr; }, 15000);
   return window_ != nullptr;
 }
