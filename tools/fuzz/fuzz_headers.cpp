@@ -10,6 +10,7 @@
 #include "mpeg/gop_scan.h"
 #include "mpeg/headers.h"
 #include "mpeg/session.h"
+#include "tools/fuzz/fuzz_file.h"
 
 namespace {
 
@@ -46,7 +47,7 @@ void scan_from(Reader& r, int64_t offset, const FrameRateRecord& rate) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static const std::string path = "/tmp/ringfeed-fuzz-headers-" + std::to_string(getpid()) + ".mpg";
+  const std::string& path = FuzzFile("headers");
   FILE* f = fopen(path.c_str(), "wb");
   if (!f) return 0;
   fwrite(data, 1, size, f);

@@ -6,9 +6,10 @@
 #include <unistd.h>
 
 #include "mpeg/session.h"
+#include "tools/fuzz/fuzz_file.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static const std::string path = "/tmp/ringfeed-fuzz-open-" + std::to_string(getpid()) + ".mpg";
+  const std::string& path = FuzzFile("open");
   FILE* f = fopen(path.c_str(), "wb");
   if (!f) return 0;
   fwrite(data, 1, size, f);

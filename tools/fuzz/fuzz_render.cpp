@@ -8,9 +8,10 @@
 #include <vector>
 
 #include "mpeg/session.h"
+#include "tools/fuzz/fuzz_file.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static const std::string path = "/tmp/ringfeed-fuzz-render-" + std::to_string(getpid()) + ".mpg";
+  const std::string& path = FuzzFile("render");
   FILE* f = fopen(path.c_str(), "wb");
   if (!f) return 0;
   fwrite(data, 1, size, f);

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "mpeg/session.h"
+#include "tools/fuzz/fuzz_file.h"
 #include "tests/mpeg/stream_builder.h"
 
 namespace {
@@ -232,7 +233,7 @@ int count_frames(void* user, int64_t, const uint8_t*) { return ++*static_cast<in
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static const std::string path = "/tmp/ringfeed-fuzz-structured-" + std::to_string(getpid()) + ".mpg";
+  const std::string& path = FuzzFile("structured");
   FuzzedDataProvider in(data, size);
   const bool program_stream = in.ConsumeBool();
   Sequence s;
