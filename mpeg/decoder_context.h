@@ -4,8 +4,11 @@
 // 13818-2 and 11172-2. One zero-filled allocation per open file.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <new>
 
+#include "mpeg/big_block.h"
 #include "mpeg/picture.h"
 
 struct PictureHeader {
@@ -190,4 +193,16 @@ struct DecoderContext {
   int64_t last_i_display_index;
   int64_t i_picture_distance;
   uint32_t display_frame_rate_numerator, display_frame_rate_denominator;
+
+  // The C heap of 32-bit Windows aligns to 8 bytes, while the compiler moves
+  // the slice state with 16-byte aligned vector stores.
+  static void* operator new(size_t bytes) {
+    void* context = big_block_new(bytes);
+    if (!context) throw std::bad_alloc();
+    return context;
+  }
+  static void* operator new(size_t bytes, const std::nothrow_t&) noexcept { return big_block_new(bytes); }
+  static void operator delete(void* context, size_t bytes) noexcept {
+    big_block_free(static_cast<uint8_t*>(context), bytes);
+  }
 };

@@ -1,11 +1,14 @@
 // Big blocks: every byte of each block is its own, from small sizes to
 // beyond a huge page, and blocks live side by side until freed.
 #include "mpeg/big_block.h"
+#include "mpeg/decoder_context.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 namespace {
@@ -29,6 +32,21 @@ TEST(BigBlock, EveryByteIsTheBlocksOwn) {
     big_block_free(blocks[i], sizes[i]);
   }
   big_block_free(nullptr, 0);
+}
+
+// The slice state is written with aligned vector stores; the heap of 32-bit
+// Windows gives 8-byte alignment, which small blocks in between bring out.
+TEST(BigBlock, DecoderContextsAreAlignedForVectorStores) {
+  std::vector<void*> small;
+  std::vector<std::unique_ptr<DecoderContext>> contexts;
+  for (int i = 0; i < 16; ++i) {
+    small.push_back(malloc(8 + 8 * i));
+    contexts.emplace_back(i & 1 ? new DecoderContext() : new (std::nothrow) DecoderContext());
+    ASSERT_NE(nullptr, contexts.back());
+    EXPECT_EQ(0u, reinterpret_cast<uintptr_t>(contexts.back().get()) % 16) << i;
+    EXPECT_EQ(0, contexts.back()->slice_state.coefficients[63]) << "zero-filled";
+  }
+  for (void* p : small) free(p);
 }
 
 }  // namespace
