@@ -148,6 +148,21 @@ void StoreRow(int16_t* row, __m128i values) {
   _mm_storeu_si128(reinterpret_cast<__m128i*>(row), values);
 }
 
+// Output row y holds eight copies of values[y] (a block coded only in its
+// first column).
+inline void StoreRowsOfEach(int16_t block[64], __m128i values) {
+  const __m128i low = _mm_unpacklo_epi16(values, values);
+  const __m128i high = _mm_unpackhi_epi16(values, values);
+  StoreRow(block + 0, _mm_shuffle_epi32(low, _MM_SHUFFLE(0, 0, 0, 0)));
+  StoreRow(block + 8, _mm_shuffle_epi32(low, _MM_SHUFFLE(1, 1, 1, 1)));
+  StoreRow(block + 16, _mm_shuffle_epi32(low, _MM_SHUFFLE(2, 2, 2, 2)));
+  StoreRow(block + 24, _mm_shuffle_epi32(low, _MM_SHUFFLE(3, 3, 3, 3)));
+  StoreRow(block + 32, _mm_shuffle_epi32(high, _MM_SHUFFLE(0, 0, 0, 0)));
+  StoreRow(block + 40, _mm_shuffle_epi32(high, _MM_SHUFFLE(1, 1, 1, 1)));
+  StoreRow(block + 48, _mm_shuffle_epi32(high, _MM_SHUFFLE(2, 2, 2, 2)));
+  StoreRow(block + 56, _mm_shuffle_epi32(high, _MM_SHUFFLE(3, 3, 3, 3)));
+}
+
 // Row v of the horizontal pass as the pairs of columns (0, 1), (2, 3),
 // (7, 6), (5, 4): the same products, each computed once.
 void HorizontalRow(const int16_t f[8], uint32_t nonzero, __m128d t[4]) {
@@ -190,16 +205,7 @@ void FirstColumnOnly(int16_t block[64], uint32_t rows) {
     }
   }
   const __m128i values = RoundAndClip8(s);
-  const __m128i low = _mm_unpacklo_epi16(values, values);
-  const __m128i high = _mm_unpackhi_epi16(values, values);
-  StoreRow(block + 0, _mm_shuffle_epi32(low, _MM_SHUFFLE(0, 0, 0, 0)));
-  StoreRow(block + 8, _mm_shuffle_epi32(low, _MM_SHUFFLE(1, 1, 1, 1)));
-  StoreRow(block + 16, _mm_shuffle_epi32(low, _MM_SHUFFLE(2, 2, 2, 2)));
-  StoreRow(block + 24, _mm_shuffle_epi32(low, _MM_SHUFFLE(3, 3, 3, 3)));
-  StoreRow(block + 32, _mm_shuffle_epi32(high, _MM_SHUFFLE(0, 0, 0, 0)));
-  StoreRow(block + 40, _mm_shuffle_epi32(high, _MM_SHUFFLE(1, 1, 1, 1)));
-  StoreRow(block + 48, _mm_shuffle_epi32(high, _MM_SHUFFLE(2, 2, 2, 2)));
-  StoreRow(block + 56, _mm_shuffle_epi32(high, _MM_SHUFFLE(3, 3, 3, 3)));
+  StoreRowsOfEach(block, values);
 }
 
 // Only row 0 coded: every output is c[0][y] * t[0][x] with one constant,
@@ -318,16 +324,7 @@ AVX_FUNCTION void TransformAvx(int16_t block[64], uint64_t nonzero) {
       AddMirrored(top, bottom, _mm256_mul_pd(_mm256_loadu_pd(&kBasis.c[v][0]), t), v);
     }
     const __m128i values = RoundAndClip8Avx(top, bottom);
-    const __m128i low = _mm_unpacklo_epi16(values, values);
-    const __m128i high = _mm_unpackhi_epi16(values, values);
-    StoreRowAvx(block + 0, _mm_shuffle_epi32(low, _MM_SHUFFLE(0, 0, 0, 0)));
-    StoreRowAvx(block + 8, _mm_shuffle_epi32(low, _MM_SHUFFLE(1, 1, 1, 1)));
-    StoreRowAvx(block + 16, _mm_shuffle_epi32(low, _MM_SHUFFLE(2, 2, 2, 2)));
-    StoreRowAvx(block + 24, _mm_shuffle_epi32(low, _MM_SHUFFLE(3, 3, 3, 3)));
-    StoreRowAvx(block + 32, _mm_shuffle_epi32(high, _MM_SHUFFLE(0, 0, 0, 0)));
-    StoreRowAvx(block + 40, _mm_shuffle_epi32(high, _MM_SHUFFLE(1, 1, 1, 1)));
-    StoreRowAvx(block + 48, _mm_shuffle_epi32(high, _MM_SHUFFLE(2, 2, 2, 2)));
-    StoreRowAvx(block + 56, _mm_shuffle_epi32(high, _MM_SHUFFLE(3, 3, 3, 3)));
+    StoreRowsOfEach(block, values);
     return;
   }
   __m256d left[8], right[8];
