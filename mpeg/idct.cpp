@@ -271,6 +271,12 @@ void TransformSse2(int16_t block[64], uint64_t nonzero) {
 // 2, 3) and (7, 6, 5, 4) of a row, or the rows of one column.
 #define AVX_FUNCTION __attribute__((target("avx")))
 
+}  // namespace
+
+bool inverse_dct_float_avx(int16_t block[64]);  // idct_float_avx.cpp
+
+namespace {
+
 AVX_FUNCTION __m128i MaskToInt32(__m256d mask) {
   const __m256 m = _mm256_castpd_ps(mask);
   return _mm_castps_si128(
@@ -327,6 +333,7 @@ AVX_FUNCTION void TransformAvx(int16_t block[64], uint64_t nonzero) {
     StoreRowsOfEach(block, values);
     return;
   }
+  if (inverse_dct_float_avx(block)) return;
   __m256d left[8], right[8];
   int rows[8];
   int row_count = 0;
@@ -381,6 +388,14 @@ const bool kAvxSupported = AvxSupported();
 
 bool inverse_dct_avx_supported() { return kAvxSupported; }
 
+bool inverse_dct_float(int16_t block[64]) {
+#if defined(IDCT_HAS_AVX)
+  if (kAvxSupported) return inverse_dct_float_avx(block);
+#endif
+  (void)block;
+  return false;
+}
+
 void inverse_dct_sse2(int16_t block[64]) { TransformBlock(block, TransformSse2); }
 
 void inverse_dct_avx(int16_t block[64]) {
@@ -409,6 +424,7 @@ void inverse_dct_fast(int16_t block[64]) { inverse_dct_reference(block); }
 void inverse_dct_sse2(int16_t block[64]) { inverse_dct_reference(block); }
 void inverse_dct_avx(int16_t block[64]) { inverse_dct_reference(block); }
 bool inverse_dct_avx_supported() { return false; }
+bool inverse_dct_float(int16_t*) { return false; }
 
 #endif
 

@@ -4,10 +4,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <string>
+
+#include "mpeg/idct_butterfly.h"
 
 namespace {
 
@@ -231,6 +234,153 @@ TEST(InverseDct, ChecksumIsTheSameOnEveryBuild) {
   }
   EXPECT_EQ(0xb1f0ad71u, reference_hash) << std::hex << reference_hash;
   EXPECT_EQ(reference_hash, decoder_hash);
+}
+
+// What one computed value of a linear transform may be: the exact linear
+// form of the 64 coefficients it stands for (L), and a bound on how far
+// rounding took it from that form, in units of unit * sum |coefficients|
+// (e). Every + - * below rounds once to nearest with relative error at
+// most unit, so these rules bound the error of any sequence of them.
+struct Bound {
+  static long double unit;
+  long double L[64];
+  long double e;
+
+  long double Largest() const {
+    long double m = 0;
+    for (long double l : L) m = std::max(m, std::fabs(l));
+    return m;
+  }
+};
+long double Bound::unit = 0;
+
+Bound Combine(const Bound& a, const Bound& b, long double sign) {
+  Bound c;
+  for (int i = 0; i < 64; ++i) c.L[i] = a.L[i] + sign * b.L[i];
+  c.e = (a.e + b.e) * (1 + Bound::unit) + c.Largest();
+  return c;
+}
+Bound operator+(const Bound& a, const Bound& b) { return Combine(a, b, 1); }
+Bound operator-(const Bound& a, const Bound& b) { return Combine(a, b, -1); }
+Bound operator*(const Bound& a, long double k) {
+  Bound c;
+  for (int i = 0; i < 64; ++i) c.L[i] = k * a.L[i];
+  c.e = std::fabs(k) * (a.e * (1 + Bound::unit) + a.Largest());
+  return c;
+}
+Bound Coefficient(int i) {
+  Bound b = {};
+  b.L[i] = 1;
+  return b;
+}
+
+struct OutputBound {
+  long double per_magnitude;  // times sum |coefficients|
+  long double constant;
+};
+
+long double ExactBasis(int k, int n) {
+  const long double pi = 3.141592653589793238462643383279502884L;
+  return (k == 0 ? std::sqrt(0.5L) : 1.0L) * std::cos((2 * n + 1) * k * pi / 16) / 2;
+}
+
+// How far a computed value s + 0.5, from outputs[8y + x] and then one
+// more rounded addition of 0.5, may lie from the exact output + 0.5.
+OutputBound BoundOf(const Bound outputs[64]) {
+  OutputBound worst = {0, 0.5L * Bound::unit};
+  for (int y = 0; y < 8; ++y)
+    for (int x = 0; x < 8; ++x) {
+      const Bound& o = outputs[8 * y + x];
+      long double form = 0;  // the form's distance from the exact transform
+      for (int v = 0; v < 8; ++v)
+        for (int u = 0; u < 8; ++u)
+          form = std::max(form, std::fabs(o.L[8 * v + u] - ExactBasis(v, y) * ExactBasis(u, x)));
+      const long double total = Bound::unit * (o.e + (o.Largest() + o.e * Bound::unit)) + form;
+      worst.per_magnitude = std::max(worst.per_magnitude, total);
+    }
+  return worst;
+}
+
+// The float butterfly, both passes, one lane at a time.
+OutputBound FloatTransformBound() {
+  Bound::unit = std::ldexp(1.0L, -24);
+  Bound b[64];
+  for (int i = 0; i < 64; ++i) b[i] = Coefficient(i);
+  for (int pass = 0; pass < 2; ++pass) {
+    Bound t[64];
+    for (int lane = 0; lane < 8; ++lane) {
+      Bound column[8];
+      for (int k = 0; k < 8; ++k) column[k] = b[8 * k + lane];
+      butterfly::InverseDct8(column);
+      for (int k = 0; k < 8; ++k) t[8 * lane + k] = column[k];  // transposed
+    }
+    std::copy(t, t + 64, b);
+  }
+  return BoundOf(b);
+}
+
+// The binary64 reference: its products and sums in its order, with its
+// constants (correctly rounded; their own error is in the form's distance).
+OutputBound ReferenceBound() {
+  Bound::unit = std::ldexp(1.0L, -53);
+  Bound t[64], s[64];
+  for (int v = 0; v < 8; ++v)
+    for (int x = 0; x < 8; ++x) {
+      Bound sum = {};
+      for (int u = 0; u < 8; ++u) sum = sum + Coefficient(8 * v + u) * static_cast<double>(ExactBasis(u, x));
+      t[8 * v + x] = sum;
+    }
+  for (int y = 0; y < 8; ++y)
+    for (int x = 0; x < 8; ++x) {
+      Bound sum = {};
+      for (int v = 0; v < 8; ++v) sum = sum + t[8 * v + x] * static_cast<double>(ExactBasis(v, y));
+      s[8 * y + x] = sum;
+    }
+  return BoundOf(s);
+}
+
+// The float step may decide an output only where its margin covers both
+// transforms' errors, the rounding of the margin's own float arithmetic
+// (two roundings of the margin, one of 1 - margin) included.
+TEST(InverseDct, FloatStepMarginCoversBothTransformsErrors) {
+  const OutputBound f = FloatTransformBound();
+  const OutputBound r = ReferenceBound();
+  const long double shrink = 1 - std::ldexp(1.0L, -22);
+  EXPECT_GE(butterfly::kErrorPerMagnitude * shrink, f.per_magnitude + r.per_magnitude)
+      << "float " << static_cast<double>(f.per_magnitude) << ", reference " << static_cast<double>(r.per_magnitude);
+  EXPECT_GE(butterfly::kErrorConstant * shrink, f.constant + r.constant + std::ldexp(1.0L, -25));
+  // The margin should not waste decisions either.
+  EXPECT_LE(butterfly::kErrorPerMagnitude, 2 * (f.per_magnitude + r.per_magnitude));
+}
+
+// Outputs that are exact halves (coefficients whose basis products are
+// rational, or cancel to rationals) are the ones the float step must leave
+// to the reference; elsewhere it should decide blocks of small
+// coefficients, and what it decides must be the reference's.
+TEST(InverseDct, FloatStepLeavesExactHalvesAndDecidesSmallBlocks) {
+  Lcg random = {5};
+  const int rational[] = {0, 4, 32, 36, 18, 54};  // (0,0) (0,4) (4,0) (4,4) (2,2) (6,6)
+  for (int n = 0; n < 20000; ++n) {
+    int16_t block[64] = {};
+    for (int position : rational) block[position] = static_cast<int16_t>(static_cast<int>(random.Next() % 33) - 16);
+    if (n % 2) block[54] = block[18];  // c2 c2 + c6 c6 is rational at the corners
+    ExpectFastMatchesReference(block, "rational block " + std::to_string(n));
+  }
+  if (!inverse_dct_avx_supported()) GTEST_SKIP() << "no float step without AVX";
+  int decided = 0;
+  const int blocks = 20000;
+  for (int n = 0; n < blocks; ++n) {
+    int16_t block[64] = {};
+    for (int k = 0, count = 2 + random.Next() % 5; k < count; ++k)
+      block[random.Next() % 64] = static_cast<int16_t>(static_cast<int>(random.Next() % 129) - 64);
+    int16_t reference[64];
+    std::memcpy(reference, block, sizeof(reference));
+    inverse_dct_reference(reference);
+    if (!inverse_dct_float(block)) continue;
+    ++decided;
+    ASSERT_EQ(0, std::memcmp(reference, block, sizeof(block))) << "block " << n;
+  }
+  EXPECT_GT(decided, blocks * 9 / 10);
 }
 
 }  // namespace
