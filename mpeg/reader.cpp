@@ -123,6 +123,7 @@ void reader_init(Reader& r, FileHandle file) {
   r.stream_id = 0;
   r.next_packet = 0;
   r.data_ended = false;
+  r.known_size = -1;
 }
 
 int64_t reader_seek(Reader& r, int64_t offset, FileSeekMethod method) {
@@ -139,9 +140,11 @@ int64_t reader_seek(Reader& r, int64_t offset, FileSeekMethod method) {
 }
 
 uint32_t reader_budget(const Reader& r, uint32_t n) {
-  int64_t size = file_size(r.file);
-  if (size < 0) return 0;
   uint64_t read = r.buffer_offset + r.valid;
+  if (r.known_size >= 0 && read + n <= static_cast<uint64_t>(r.known_size)) return n;
+  int64_t size = file_size(r.file);
+  r.known_size = size;
+  if (size < 0) return 0;
   if (static_cast<uint64_t>(size) <= read) return 0;
   uint64_t left = static_cast<uint64_t>(size) - read;
   return left < n ? static_cast<uint32_t>(left) : n;

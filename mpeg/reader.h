@@ -58,6 +58,9 @@ struct Reader {
   // or kNoFooting when the reader must scan for one.
   uint64_t next_packet;
   bool data_ended;         // no more data came: buffer[limit..limit + 8) are zeros
+  // The file's size when last asked; a growing file only passes it, so
+  // budgets that end below it need not ask the system again.
+  mutable int64_t known_size;
   // Slack after the data: find_code may look up to three bytes past its
   // last index, a failed position may be one past the end, and the zeros
   // after the end of the data go there.

@@ -178,6 +178,23 @@ TEST(Reader, EveryStartCodeUpToTheEndOfTheFileIsFound) {
   }
 }
 
+// A recording still being written: codes written after a search ended are
+// found by the next one, however the reader has kept the file's size.
+TEST(Reader, CodesWrittenAfterTheEndAreFoundOnTheNextSearch) {
+  const Bytes first = elementary_stream(5000, {{100, 0xB3}, {4000, 0xB8}});
+  const std::string path = write_file("reader_growing.m2v", first);
+  OpenReader in(path, false);
+  EXPECT_EQ(in.all(), (std::vector<int>{0xB3, 0xB8}));
+  for (int code : {0x00, 0xB7}) {
+    FILE* f = fopen(path.c_str(), "ab");
+    ASSERT_TRUE(f);
+    const Bytes more = elementary_stream(3000, {{1000, static_cast<uint8_t>(code)}});
+    fwrite(more.data(), 1, more.size(), f);
+    fclose(f);
+    EXPECT_EQ(in.all(), (std::vector<int>{code})) << code;
+  }
+}
+
 TEST(Reader, LookAheadSeesZerosAfterTheLastByteAndReadsStopThere) {
   // A stream that ends in the middle of its codes, as slices do without an
   // end code: the last bits are still there to peek at and to read.
