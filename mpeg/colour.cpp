@@ -159,6 +159,9 @@ namespace {
 int BestRowLoops() {
 #if defined(__SSE2__) && (defined(__i386__) || defined(__x86_64__))
   __builtin_cpu_init();
+#if !defined(_WIN64)  // whose compilers cannot realign the stack for 32-byte spills
+  if (__builtin_cpu_supports("avx2")) return kColourLoopsAvx2;
+#endif
   return __builtin_cpu_supports("ssse3") ? kColourLoopsSsse3 : kColourLoopsSse2;
 #else
   return kColourLoopsPlain;
@@ -193,9 +196,13 @@ void convert_to_bgr(const YuvPlanes& picture, const ColourConversion& conversion
 #if defined(__SSE2__)
     if (loops != kColourLoopsPlain) {
       if (c.chroma_shift) {
-        done = loops == kColourLoopsSsse3
-                   ? colour_row_pairs_ssse3(c, luma, cb, cr, out, conversion.width)
-                   : ConvertRowPairs<PackSse2>(c, luma, cb, cr, out, conversion.width);
+        if (loops == kColourLoopsAvx2) done = colour_row_pairs_avx2(c, luma, cb, cr, out, conversion.width);
+        const int32_t half = done >> 1;
+        done += loops >= kColourLoopsSsse3
+                    ? colour_row_pairs_ssse3(c, luma + done, cb + half, cr + half, out + 3 * done,
+                                             conversion.width - done)
+                    : ConvertRowPairs<PackSse2>(c, luma + done, cb + half, cr + half, out + 3 * done,
+                                                conversion.width - done);
       }
       const int32_t k = done >> c.chroma_shift;
       done += ConvertRowSse2(c, luma + done, cb + k, cr + k, out + 3 * done, conversion.width - done);

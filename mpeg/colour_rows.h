@@ -1,5 +1,6 @@
-// The vector row loops of colour conversion, shared by colour.cpp (SSE2) and
-// colour_ssse3.cpp (the same loop compiled for SSSE3, chosen at run time).
+// The vector row loops of colour conversion, shared by colour.cpp (SSE2),
+// colour_ssse3.cpp (the same loop compiled for SSSE3, chosen at run time)
+// and colour_avx2.cpp.
 // Everything here has internal linkage: each file gets its own copy, built
 // for its own instruction set.
 #pragma once
@@ -183,4 +184,8 @@ int32_t ConvertRowPairs(const RowConversion& c, const uint8_t* luma, const uint8
 // SSSE3; call it only where the processor has it).
 int32_t colour_row_pairs_ssse3(const RowConversion& c, const uint8_t* luma, const uint8_t* cb,
                                const uint8_t* cr, uint8_t* out, int32_t width);
+// Thirty-two pixels at a time, in colour_avx2.cpp (built for AVX2; call it
+// only where the processor has it). Converts nothing in builds without it.
+int32_t colour_row_pairs_avx2(const RowConversion& c, const uint8_t* luma, const uint8_t* cb,
+                              const uint8_t* cr, uint8_t* out, int32_t width);
 #endif

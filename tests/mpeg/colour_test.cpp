@@ -326,13 +326,13 @@ TEST(ConvertToBgr, VectorLoopsGiveThePlainLoopsBytes) {
         std::vector<uint8_t> plain(bytes, 0xEE);
         colour_row_loops(kColourLoopsPlain);
         convert_to_bgr(picture, r, plain.data());
-        for (int loops : {kColourLoopsSse2, kColourLoopsSsse3}) {
+        for (int loops : {kColourLoopsSse2, kColourLoopsSsse3, kColourLoopsAvx2}) {
           std::vector<uint8_t> pixels(bytes, 0xEE);
           const int used = colour_row_loops(loops);
           convert_to_bgr(picture, r, pixels.data());
           EXPECT_EQ(plain, pixels) << "row loops " << used;
         }
-        colour_row_loops(kColourLoopsSsse3);
+        colour_row_loops(kColourLoopsAvx2);
       }
 }
 
