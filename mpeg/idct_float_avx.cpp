@@ -68,27 +68,25 @@ bool inverse_dct_float_avx(int16_t block[64]) {
   for (int v = 0; v < 8; ++v) r[v].v = LoadRow(block + 8 * v);
   const __m256 error = _mm256_add_ps(_mm256_mul_ps(MagnitudeSum(r), _mm256_set1_ps(butterfly::kErrorPerMagnitude)),
                                      _mm256_set1_ps(butterfly::kErrorConstant));
-  const __m256 top = _mm256_sub_ps(_mm256_set1_ps(1.0f), error);
+  // floor(s + 0.5) is the integer nearest to s where s lies nearer to it
+  // than 0.5 - error; s minus that integer is exact.
+  const __m256 limit = _mm256_sub_ps(_mm256_set1_ps(0.5f), error);
   butterfly::InverseDct8(r);  // the columns
   Transpose(r);
   butterfly::InverseDct8(r);  // the rows, held as columns
   Transpose(r);
-  // floor(s + 0.5) is certain where the fraction of s + 0.5 lies inside
-  // (error, 1 - error); the fraction is exact or rounded monotonically.
-  const __m256 half = _mm256_set1_ps(0.5f);
+  const __m256 no_sign = _mm256_castsi256_ps(_mm256_set1_epi32(0x7FFFFFFF));
   __m256 uncertain = _mm256_setzero_ps();
-  __m256 floors[8];
+  __m256 nearest[8];
   for (int y = 0; y < 8; ++y) {
-    const __m256 a = _mm256_add_ps(r[y].v, half);
-    floors[y] = _mm256_round_ps(a, _MM_FROUND_TO_NEG_INF | _MM_FROUND_NO_EXC);
-    const __m256 fraction = _mm256_sub_ps(a, floors[y]);
-    uncertain = _mm256_or_ps(uncertain, _mm256_cmp_ps(fraction, error, _CMP_LE_OQ));
-    uncertain = _mm256_or_ps(uncertain, _mm256_cmp_ps(fraction, top, _CMP_GE_OQ));
+    nearest[y] = _mm256_round_ps(r[y].v, _MM_FROUND_TO_NEAREST_INT | _MM_FROUND_NO_EXC);
+    const __m256 distance = _mm256_and_ps(_mm256_sub_ps(r[y].v, nearest[y]), no_sign);
+    uncertain = _mm256_or_ps(uncertain, _mm256_cmp_ps(distance, limit, _CMP_GE_OQ));
   }
   if (_mm256_movemask_ps(uncertain)) return false;
   const __m128i low = _mm_set1_epi16(-256), high = _mm_set1_epi16(255);
   for (int y = 0; y < 8; ++y) {
-    const __m256i whole = _mm256_cvttps_epi32(floors[y]);
+    const __m256i whole = _mm256_cvttps_epi32(nearest[y]);
     const __m128i words = _mm_packs_epi32(_mm256_castsi256_si128(whole), _mm256_extractf128_si256(whole, 1));
     _mm_storeu_si128(reinterpret_cast<__m128i*>(block + 8 * y), _mm_min_epi16(_mm_max_epi16(words, low), high));
   }

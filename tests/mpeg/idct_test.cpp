@@ -341,7 +341,7 @@ OutputBound ReferenceBound() {
 
 // The float step may decide an output only where its margin covers both
 // transforms' errors, the rounding of the margin's own float arithmetic
-// (two roundings of the margin, one of 1 - margin) included.
+// (two roundings of the margin, one of 0.5 - margin) included.
 TEST(InverseDct, FloatStepMarginCoversBothTransformsErrors) {
   const OutputBound f = FloatTransformBound();
   const OutputBound r = ReferenceBound();
