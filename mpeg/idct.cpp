@@ -229,6 +229,7 @@ void TransformSse2(int16_t block[64], uint64_t nonzero) {
     FirstColumnOnly(block, CodedRowsOfFirstColumn(nonzero));
     return;
   }
+  if (inverse_dct_float_sse2(block)) return;
   // t[v] holds row v of the horizontal pass.
   __m128d t[8][4];
   int rows[8];
@@ -271,11 +272,6 @@ void TransformSse2(int16_t block[64], uint64_t nonzero) {
 // 2, 3) and (7, 6, 5, 4) of a row, or the rows of one column.
 #define AVX_FUNCTION __attribute__((target("avx")))
 
-}  // namespace
-
-bool inverse_dct_float_avx(int16_t block[64]);  // idct_float_avx.cpp
-
-namespace {
 
 AVX_FUNCTION __m128i MaskToInt32(__m256d mask) {
   const __m256 m = _mm256_castpd_ps(mask);
@@ -388,13 +384,6 @@ const bool kAvxSupported = AvxSupported();
 
 bool inverse_dct_avx_supported() { return kAvxSupported; }
 
-bool inverse_dct_float(int16_t block[64]) {
-#if defined(IDCT_HAS_AVX)
-  if (kAvxSupported) return inverse_dct_float_avx(block);
-#endif
-  (void)block;
-  return false;
-}
 
 void inverse_dct_sse2(int16_t block[64]) { TransformBlock(block, TransformSse2); }
 
@@ -424,7 +413,6 @@ void inverse_dct_fast(int16_t block[64]) { inverse_dct_reference(block); }
 void inverse_dct_sse2(int16_t block[64]) { inverse_dct_reference(block); }
 void inverse_dct_avx(int16_t block[64]) { inverse_dct_reference(block); }
 bool inverse_dct_avx_supported() { return false; }
-bool inverse_dct_float(int16_t*) { return false; }
 
 #endif
 

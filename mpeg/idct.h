@@ -23,12 +23,14 @@ void inverse_dct_reference(int16_t block[64]);
 // output once. Bit-identical to inverse_dct_reference for every block;
 // tests/mpeg/idct_test.cpp checks it on both builds.
 void inverse_dct_fast(int16_t block[64]);
-// Where the processor has AVX, inverse_dct_fast first tries the float
-// butterfly of idct_butterfly.h, which gives the reference's integers
-// wherever its error bound decides them; this is that step alone. It
-// returns false, leaving the block as it was, where the processor lacks
-// AVX or any output is not decided.
-bool inverse_dct_float(int16_t block[64]);
+// Before the general case, inverse_dct_fast tries the float butterfly of
+// idct_butterfly.h (eight lanes with AVX, else four with SSE2), which gives
+// the reference's integers wherever its error bound decides them; these
+// are that step alone. Each returns false, leaving the block as it was,
+// where any output is not decided (or in builds without the instructions).
+// Call the AVX one only where inverse_dct_avx_supported().
+bool inverse_dct_float_sse2(int16_t block[64]);
+bool inverse_dct_float_avx(int16_t block[64]);
 
 // The forms inverse_dct_fast chooses from, for tests and benchmarks.
 // Without an AVX form in the build inverse_dct_avx is inverse_dct_sse2;
