@@ -10,6 +10,8 @@
 // very operations and checks the constants below against it.
 #pragma once
 
+#include <cstdint>
+
 namespace butterfly {
 
 // cos(k * pi / 16) / 2 rounded to float, k = 0..7.
@@ -47,5 +49,35 @@ inline void InverseDct8(V x[8]) {
 // reference's, and the rounding of the test itself.
 constexpr float kErrorPerMagnitude = 0x1.3p-20f;
 constexpr float kErrorConstant = 0x1.0p-22f;
+
+// The float step over a block, with Ops of one instruction set: Ops::Row
+// (one row of eight lanes, with the operators InverseDct8 uses) and
+//   Row Load(const int16_t* row);  Row Splat(float);
+//   Row MagnitudeSum(const Row rows[8]);  the sum in every lane
+//   void Transpose(Row rows[8]);
+//   Row Uncertain(Row s, Row limit, Words& nearest);  all ones in each lane
+//       where s lies limit or further from its nearest integer
+//   Row Or(Row, Row);  bool Any(Row);
+//   void Store(int16_t* row, const Words& nearest);  clipped to 9 bits
+// floor(s + 0.5) is the integer nearest to s where s lies nearer to it
+// than 0.5 less the error bound. True when every output was decided and
+// stored; the block is untouched otherwise.
+template <class Ops>
+bool DecideBlock(int16_t block[64]) {
+  using Row = typename Ops::Row;
+  Row r[8];
+  for (int v = 0; v < 8; ++v) r[v] = Ops::Load(block + 8 * v);
+  const Row limit = Ops::Splat(0.5f) - (Ops::MagnitudeSum(r) * kErrorPerMagnitude + Ops::Splat(kErrorConstant));
+  InverseDct8(r);  // the columns
+  Ops::Transpose(r);
+  InverseDct8(r);  // the rows, held as columns
+  Ops::Transpose(r);
+  typename Ops::Words nearest[8];
+  Row uncertain = Ops::Uncertain(r[0], limit, nearest[0]);
+  for (int y = 1; y < 8; ++y) uncertain = Ops::Or(uncertain, Ops::Uncertain(r[y], limit, nearest[y]));
+  if (Ops::Any(uncertain)) return false;
+  for (int y = 0; y < 8; ++y) Ops::Store(block + 8 * y, nearest[y]);
+  return true;
+}
 
 }  // namespace butterfly
