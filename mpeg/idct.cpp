@@ -272,7 +272,6 @@ void TransformSse2(int16_t block[64], uint64_t nonzero) {
 // 2, 3) and (7, 6, 5, 4) of a row, or the rows of one column.
 #define AVX_FUNCTION __attribute__((target("avx")))
 
-
 AVX_FUNCTION __m128i MaskToInt32(__m256d mask) {
   const __m256 m = _mm256_castpd_ps(mask);
   return _mm_castps_si128(
@@ -383,7 +382,6 @@ const bool kAvxSupported = AvxSupported();
 }  // namespace
 
 bool inverse_dct_avx_supported() { return kAvxSupported; }
-
 
 void inverse_dct_sse2(int16_t block[64]) { TransformBlock(block, TransformSse2); }
 
