@@ -111,6 +111,9 @@ struct MacroblockParams {
 // by setup_picture. 16-byte aligned so the block work area suits vector code.
 struct alignas(16) SliceState {
   int16_t coefficients[64];  // the block being decoded, raster order
+  // Where its coded coefficients lie, each once, in the order decoded.
+  uint8_t coded_positions[64];
+  int32_t coded_count;
   QuantTables quant_tables;
   // The four tables of the current quantiser_scale_code (into quant_tables.scaled).
   const int16_t* intra_luma_q;

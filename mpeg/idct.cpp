@@ -7,6 +7,8 @@
 
 #include <cmath>
 
+#include "mpeg/idct_sum.h"
+
 #if defined(__SSE2__)
 #include <immintrin.h>
 // Four columns per instruction where the processor has AVX. Not on 64-bit
@@ -56,6 +58,14 @@ constexpr Basis MakeBasis() {
 
 constexpr Basis kBasis = MakeBasis();
 
+constexpr basis_sum::Images MakeImages() {
+  basis_sum::Images images = {};
+  for (int p = 0; p < 64; ++p)
+    for (int i = 0; i < 64; ++i)
+      images.image[p][i] = static_cast<float>(kBasis.c[p >> 3][i >> 3] * kBasis.c[p & 7][i & 7]);
+  return images;
+}
+
 int16_t RoundAndClip(double s) {
   double r = std::floor(s + 0.5);
   if (r < -256.0) return -256;
@@ -64,6 +74,8 @@ int16_t RoundAndClip(double s) {
 }
 
 }  // namespace
+
+constexpr basis_sum::Images basis_sum::kImages = MakeImages();
 
 void inverse_dct_reference(int16_t block[64]) {
   double t[8][8];
@@ -358,11 +370,15 @@ using Transform = void (*)(int16_t block[64], uint64_t nonzero);
 
 // Blocks coded in the DC only share one path: every output is
 // c[0][y] * (F * c[0][x]) with one constant c[0][*].
+void DcOnly(int16_t block[64]) {
+  const __m128i value = _mm_set1_epi16(RoundAndClip(kBasis.c[0][0] * (block[0] * kBasis.c[0][0])));
+  for (int y = 0; y < 8; ++y) StoreRow(block + 8 * y, value);
+}
+
 void TransformBlock(int16_t block[64], Transform transform) {
   const uint64_t nonzero = NonZeroMask(block);
   if (nonzero <= 1) {
-    const __m128i value = _mm_set1_epi16(RoundAndClip(kBasis.c[0][0] * (block[0] * kBasis.c[0][0])));
-    for (int y = 0; y < 8; ++y) StoreRow(block + 8 * y, value);
+    DcOnly(block);
     return;
   }
   transform(block, nonzero);
@@ -403,6 +419,25 @@ void inverse_dct_fast(int16_t block[64]) {
   TransformBlock(block, TransformSse2);
 }
 
+// The list spares reading the block for its zeros; blocks of few
+// coefficients take the sum of their images, which decides nearly all.
+void inverse_dct_coded(int16_t block[64], const uint8_t* coded, int count) {
+  if (count == 0 || (count == 1 && coded[0] == 0)) {
+    DcOnly(block);
+    return;
+  }
+  if (count <= basis_sum::kMostTerms) {
+#if defined(IDCT_HAS_AVX)
+    const bool decided = kAvxSupported ? inverse_dct_sum_avx(block, coded, count)
+                                       : inverse_dct_sum_sse2(block, coded, count);
+#else
+    const bool decided = inverse_dct_sum_sse2(block, coded, count);
+#endif
+    if (decided) return;
+  }
+  inverse_dct_fast(block);
+}
+
 #else
 
 // Without SSE2 the plain loops are as good as any reordering that keeps
@@ -411,6 +446,7 @@ void inverse_dct_fast(int16_t block[64]) { inverse_dct_reference(block); }
 void inverse_dct_sse2(int16_t block[64]) { inverse_dct_reference(block); }
 void inverse_dct_avx(int16_t block[64]) { inverse_dct_reference(block); }
 bool inverse_dct_avx_supported() { return false; }
+void inverse_dct_coded(int16_t block[64], const uint8_t*, int) { inverse_dct_reference(block); }
 
 #endif
 

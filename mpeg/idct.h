@@ -9,6 +9,10 @@
 // [-256, 255]. This is the entry point the decoder calls.
 void inverse_dct(int16_t block[64]);
 
+// The same for the decoder, which knows where the block's coefficients
+// lie: `coded` lists the positions of all that may be non-zero, each once.
+void inverse_dct_coded(int16_t block[64], const uint8_t* coded, int count);
+
 // The plain separable transform: every product and every partial sum is
 // rounded to binary64 in the order of the definition.
 void inverse_dct_reference(int16_t block[64]);
@@ -31,6 +35,10 @@ void inverse_dct_fast(int16_t block[64]);
 // Call the AVX one only where inverse_dct_avx_supported().
 bool inverse_dct_float_sse2(int16_t block[64]);
 bool inverse_dct_float_avx(int16_t block[64]);
+// The basis-image sum of idct_sum.h, tried first by inverse_dct_coded for
+// blocks of few coefficients; false where any output is not decided.
+bool inverse_dct_sum_sse2(int16_t block[64], const uint8_t* coded, int count);
+bool inverse_dct_sum_avx(int16_t block[64], const uint8_t* coded, int count);
 
 // The forms inverse_dct_fast chooses from, for tests and benchmarks.
 // Without an AVX form in the build inverse_dct_avx is inverse_dct_sse2;

@@ -50,8 +50,15 @@ inline void InverseDct8(V x[8]) {
 constexpr float kErrorPerMagnitude = 0x1.3p-20f;
 constexpr float kErrorConstant = 0x1.0p-22f;
 
-// The float step over a block, with Ops of one instruction set: Ops::Row
-// (one row of eight lanes, with the operators InverseDct8 uses) and
+// How near an output may lie to its nearest integer to be decided, in
+// every lane: 0.5 less the margin, for a block of this sum of |coefficients|.
+template <class Ops>
+typename Ops::Row Limit(typename Ops::Row magnitude) {
+  return Ops::Splat(0.5f) - (magnitude * kErrorPerMagnitude + Ops::Splat(kErrorConstant));
+}
+
+// Ops of one instruction set: Ops::Row (one row of eight lanes, with the
+// operators InverseDct8 uses) and
 //   Row Load(const int16_t* row);  Row Splat(float);
 //   Row MagnitudeSum(const Row rows[8]);  the sum in every lane
 //   void Transpose(Row rows[8]);
@@ -60,24 +67,30 @@ constexpr float kErrorConstant = 0x1.0p-22f;
 //   Row Or(Row, Row);  bool Any(Row);
 //   void Store(int16_t* row, const Words& nearest);  clipped to 9 bits
 // floor(s + 0.5) is the integer nearest to s where s lies nearer to it
-// than 0.5 less the error bound. True when every output was decided and
-// stored; the block is untouched otherwise.
+// than `limit`. True when every output of `s` was decided and stored in
+// block; the block is untouched otherwise.
+template <class Ops>
+inline __attribute__((always_inline)) bool DecideOutputs(int16_t block[64], const typename Ops::Row s[8], typename Ops::Row limit) {
+  typename Ops::Words nearest[8];
+  typename Ops::Row uncertain = Ops::Uncertain(s[0], limit, nearest[0]);
+  for (int y = 1; y < 8; ++y) uncertain = Ops::Or(uncertain, Ops::Uncertain(s[y], limit, nearest[y]));
+  if (Ops::Any(uncertain)) return false;
+  for (int y = 0; y < 8; ++y) Ops::Store(block + 8 * y, nearest[y]);
+  return true;
+}
+
+// The float step over a block.
 template <class Ops>
 bool DecideBlock(int16_t block[64]) {
   using Row = typename Ops::Row;
   Row r[8];
   for (int v = 0; v < 8; ++v) r[v] = Ops::Load(block + 8 * v);
-  const Row limit = Ops::Splat(0.5f) - (Ops::MagnitudeSum(r) * kErrorPerMagnitude + Ops::Splat(kErrorConstant));
+  const Row limit = Limit<Ops>(Ops::MagnitudeSum(r));
   InverseDct8(r);  // the columns
   Ops::Transpose(r);
   InverseDct8(r);  // the rows, held as columns
   Ops::Transpose(r);
-  typename Ops::Words nearest[8];
-  Row uncertain = Ops::Uncertain(r[0], limit, nearest[0]);
-  for (int y = 1; y < 8; ++y) uncertain = Ops::Or(uncertain, Ops::Uncertain(r[y], limit, nearest[y]));
-  if (Ops::Any(uncertain)) return false;
-  for (int y = 0; y < 8; ++y) Ops::Store(block + 8 * y, nearest[y]);
-  return true;
+  return DecideOutputs<Ops>(block, r, limit);
 }
 
 }  // namespace butterfly

@@ -5,8 +5,10 @@
 #include <cstdint>
 
 #include "mpeg/idct_butterfly.h"
+#include "mpeg/idct_sum.h"
 
 bool inverse_dct_float_avx(int16_t block[64]);
+bool inverse_dct_sum_avx(int16_t block[64], const uint8_t* coded, int count);
 
 #if defined(__AVX__) && !defined(_WIN64)
 #include <immintrin.h>
@@ -19,6 +21,7 @@ struct Lanes {
 inline Lanes operator+(Lanes a, Lanes b) { return {_mm256_add_ps(a.v, b.v)}; }
 inline Lanes operator-(Lanes a, Lanes b) { return {_mm256_sub_ps(a.v, b.v)}; }
 inline Lanes operator*(Lanes a, float k) { return {_mm256_mul_ps(a.v, _mm256_set1_ps(k))}; }
+inline Lanes operator*(Lanes a, Lanes b) { return {_mm256_mul_ps(a.v, b.v)}; }
 
 struct Avx {
   using Row = Lanes;
@@ -32,6 +35,7 @@ struct Avx {
   }
 
   static Row Splat(float k) { return {_mm256_set1_ps(k)}; }
+  static Row LoadImage(const float* row) { return {_mm256_load_ps(row)}; }
 
   // Exact, being a sum of integers below 2^22.
   static Row MagnitudeSum(const Row r[8]) {
@@ -90,8 +94,13 @@ struct Avx {
 
 bool inverse_dct_float_avx(int16_t block[64]) { return butterfly::DecideBlock<Avx>(block); }
 
+bool inverse_dct_sum_avx(int16_t block[64], const uint8_t* coded, int count) {
+  return basis_sum::DecideSum<Avx>(block, coded, count);
+}
+
 #else
 
 bool inverse_dct_float_avx(int16_t*) { return false; }
+bool inverse_dct_sum_avx(int16_t*, const uint8_t*, int) { return false; }
 
 #endif

@@ -4,8 +4,10 @@
 #include <cstdint>
 
 #include "mpeg/idct_butterfly.h"
+#include "mpeg/idct_sum.h"
 
 bool inverse_dct_float_sse2(int16_t block[64]);
+bool inverse_dct_sum_sse2(int16_t block[64], const uint8_t* coded, int count);
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -21,6 +23,7 @@ inline Lanes operator*(Lanes a, float k) {
   const __m128 c = _mm_set1_ps(k);
   return {_mm_mul_ps(a.left, c), _mm_mul_ps(a.right, c)};
 }
+inline Lanes operator*(Lanes a, Lanes b) { return {_mm_mul_ps(a.left, b.left), _mm_mul_ps(a.right, b.right)}; }
 
 // Rows become columns: four 4x4 transposes, the off-diagonal ones swapped.
 inline void Transpose4(__m128& a, __m128& b, __m128& c, __m128& d) {
@@ -44,6 +47,7 @@ struct Sse2 {
   }
 
   static Row Splat(float k) { return {_mm_set1_ps(k), _mm_set1_ps(k)}; }
+  static Row LoadImage(const float* row) { return {_mm_load_ps(row), _mm_load_ps(row + 4)}; }
 
   // Exact, being a sum of integers below 2^22.
   static Row MagnitudeSum(const Row r[8]) {
@@ -98,8 +102,13 @@ struct Sse2 {
 
 bool inverse_dct_float_sse2(int16_t block[64]) { return butterfly::DecideBlock<Sse2>(block); }
 
+bool inverse_dct_sum_sse2(int16_t block[64], const uint8_t* coded, int count) {
+  return basis_sum::DecideSum<Sse2>(block, coded, count);
+}
+
 #else
 
 bool inverse_dct_float_sse2(int16_t*) { return false; }
+bool inverse_dct_sum_sse2(int16_t*, const uint8_t*, int) { return false; }
 
 #endif

@@ -170,9 +170,12 @@ int Coefficient(Dequantise dequantise, int magnitude, bool negative, int at) {
 // that is the first code) and answers -1; else the block's result as
 // Coefficients gives it.
 template <typename Dequantise>
-int CoefficientsInData(Reader& r, uint32_t& pos, int16_t* F, const uint8_t* scan,
+int CoefficientsInData(Reader& r, uint32_t& pos, SliceState& s, const uint8_t* scan,
                        const DctCode* table, int mpeg1, bool& first, int& index, int& sum,
                        Dequantise dequantise) {
+  int16_t* F = s.coefficients;
+  uint8_t* coded = s.coded_positions;
+  int count = s.coded_count;
   const uint32_t limit = r.limit < kReaderBufferSize ? r.limit : kReaderBufferSize;
   if (pos >= kReaderBufferSize || r.bits_left > 8 || limit < 8) return -1;
   const uint8_t* buffer = r.buffer;
@@ -190,6 +193,7 @@ int CoefficientsInData(Reader& r, uint32_t& pos, int16_t* F, const uint8_t* scan
       at_index = 0;
       const int value = Coefficient(dequantise, 1, (word << 1) >> 31, 0);
       F[0] = static_cast<int16_t>(value);
+      coded[count++] = 0;
       total += value;
     }
   }
@@ -226,9 +230,11 @@ int CoefficientsInData(Reader& r, uint32_t& pos, int16_t* F, const uint8_t* scan
     const int at = scan[at_index];
     const int value = Coefficient(dequantise, magnitude, negative, at);
     F[at] = static_cast<int16_t>(value);
+    coded[count++] = static_cast<uint8_t>(at);
     total += value;
   }
   if (bit != start) StoreBitIndex(r, pos, bit);
+  s.coded_count = count;
   index = at_index;
   sum = total;
   return result;
@@ -243,7 +249,7 @@ int Coefficients(Reader& r, uint32_t& pos, SliceState& s, int table_one, bool fi
   const uint8_t* scan = kScan[mpeg1 ? 0 : s.alternate_scan != 0];
   int16_t* F = s.coefficients;
   bool first = first_code;
-  const int in_data = CoefficientsInData(r, pos, F, scan, kDctCodeTables[table_one != 0].entry,
+  const int in_data = CoefficientsInData(r, pos, s, scan, kDctCodeTables[table_one != 0].entry,
                                          mpeg1, first, index, sum, dequantise);
   if (in_data >= 0) return in_data;
   // Near the end of the packet or the data: the general reads.
@@ -277,19 +283,34 @@ int Coefficients(Reader& r, uint32_t& pos, SliceState& s, int table_one, bool fi
     const int at = scan[index];
     const int value = Coefficient(dequantise, level < 0 ? -level : level, level < 0, at);
     F[at] = static_cast<int16_t>(value);
+    s.coded_positions[s.coded_count++] = static_cast<uint8_t>(at);
     sum += value;
   }
 }
 
-// Zeros for the next block: eight plain stores, where a call or a string
-// instruction would cost more than the clearing.
-void ClearBlock(int16_t* F) {
+// Zeros for the next block, and no coefficient listed yet: eight plain
+// stores, written out because a loop of them becomes a string instruction
+// that costs more than the clearing.
+void ClearBlock(SliceState& s) {
+  __m128i* rows = reinterpret_cast<__m128i*>(s.coefficients);
   const __m128i zero = _mm_setzero_si128();
-  for (int i = 0; i < 64; i += 8) _mm_storeu_si128(reinterpret_cast<__m128i*>(F + i), zero);
+  _mm_store_si128(rows + 0, zero);
+  _mm_store_si128(rows + 1, zero);
+  _mm_store_si128(rows + 2, zero);
+  _mm_store_si128(rows + 3, zero);
+  _mm_store_si128(rows + 4, zero);
+  _mm_store_si128(rows + 5, zero);
+  _mm_store_si128(rows + 6, zero);
+  _mm_store_si128(rows + 7, zero);
+  s.coded_count = 0;
 }
 
-void MismatchControl(int16_t* F, int sum) {
-  if ((sum & 1) == 0) F[63] = static_cast<int16_t>(F[63] ^ 1);
+// Position 63 is the last in either scan, so a coded one is the last listed.
+void MismatchControl(SliceState& s, int sum) {
+  if ((sum & 1) != 0) return;
+  int16_t* F = s.coefficients;
+  F[63] = static_cast<int16_t>(F[63] ^ 1);
+  if (s.coded_count == 0 || s.coded_positions[s.coded_count - 1] != 63) s.coded_positions[s.coded_count++] = 63;
 }
 
 }  // namespace
@@ -417,7 +438,7 @@ int decode_motion_component(Reader& r, uint32_t& pos, int f_code, int predictor)
 
 int decode_intra_block(Reader& r, uint32_t& pos, SliceState& s, int component) {
   int16_t* F = s.coefficients;
-  ClearBlock(F);
+  ClearBlock(s);
   uint32_t word;
   VlcValue size;
   int differential = 0;
@@ -442,6 +463,8 @@ int decode_intra_block(Reader& r, uint32_t& pos, SliceState& s, int component) {
   const int mpeg1 = s.mb_params.mpeg1;
   const int precision = mpeg1 ? 0 : s.intra_dc_precision;
   F[0] = static_cast<int16_t>(Saturate(s.dc_pred[component] * (1 << (3 - precision))));
+  s.coded_positions[0] = 0;
+  s.coded_count = 1;
   int sum = F[0];
 
   const int16_t* W = component == 0 || mpeg1 ? s.intra_luma_q : s.intra_chroma_q;
@@ -452,14 +475,13 @@ int decode_intra_block(Reader& r, uint32_t& pos, SliceState& s, int component) {
   } else {
     ok = Coefficients(r, pos, s, s.intra_vlc_format, false, 0, sum,
                       [W](int m, int at) { return m * W[at] >> 4; });
-    MismatchControl(F, sum);
+    MismatchControl(s, sum);
   }
   return ok;
 }
 
 int decode_non_intra_block(Reader& r, uint32_t& pos, SliceState& s, int component) {
-  int16_t* F = s.coefficients;
-  ClearBlock(F);
+  ClearBlock(s);
   const int mpeg1 = s.mb_params.mpeg1;
   const int16_t* W = component == 0 || mpeg1 ? s.non_intra_luma_q : s.non_intra_chroma_q;
   int sum = 0;
@@ -472,7 +494,7 @@ int decode_non_intra_block(Reader& r, uint32_t& pos, SliceState& s, int componen
     ok = Coefficients(r, pos, s, 0, true, -1, sum, [W](int m, int at) {
       return (2 * m + 1) * W[at] >> 5;
     });
-    MismatchControl(F, sum);
+    MismatchControl(s, sum);
   }
   return ok;
 }

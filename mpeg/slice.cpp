@@ -96,7 +96,7 @@ struct SliceDecoder {
       const int ok = intra ? decode_intra_block(r, pos, s, component)
                            : decode_non_intra_block(r, pos, s, component);
       if (!ok) continue;
-      inverse_dct(s.coefficients);
+      inverse_dct_coded(s.coefficients, s.coded_positions, s.coded_count);
       write_block(s.coefficients, planes, i, X(address), Y(address), s.picture_structure,
                   modes.dct_type, intra);
     }

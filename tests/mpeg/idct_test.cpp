@@ -11,6 +11,7 @@
 #include <string>
 
 #include "mpeg/idct_butterfly.h"
+#include "mpeg/idct_sum.h"
 
 namespace {
 
@@ -42,7 +43,38 @@ void SparseBlock(Lcg& random, int16_t block[64]) {
   if (block[63] < -2048) block[63] = -2048;
 }
 
-// Each fast form the processor can run, and the one the decoder picks.
+// The decoder's entry, told of the non-zero positions last first and of
+// one zero among them, as a coded coefficient that dequantised to zero.
+void Coded(int16_t block[64]) {
+  uint8_t coded[64];
+  int count = 0;
+  for (int i = 63; i >= 0; --i)
+    if (block[i] != 0) coded[count++] = static_cast<uint8_t>(i);
+  for (int i = 0; i < 64 && count < 64; ++i)
+    if (block[i] == 0) {
+      coded[count++] = static_cast<uint8_t>(i);
+      break;
+    }
+  inverse_dct_coded(block, coded, count);
+}
+
+// A basis-image sum alone, for blocks it may take; false where it does
+// not decide (or may not be used).
+template <bool (*sum)(int16_t*, const uint8_t*, int)>
+bool SumStep(int16_t block[64]) {
+  uint8_t coded[64];
+  int count = 0;
+  for (int i = 0; i < 64; ++i)
+    if (block[i] != 0) coded[count++] = static_cast<uint8_t>(i);
+  return count >= 1 && count <= basis_sum::kMostTerms && sum(block, coded, count);
+}
+
+template <bool (*sum)(int16_t*, const uint8_t*, int)>
+void SumOrReference(int16_t block[64]) {
+  if (!SumStep<sum>(block)) inverse_dct_reference(block);
+}
+
+// Each fast form the processor can run, and the ones the decoder picks.
 void ExpectFastMatchesReference(const int16_t input[64], const std::string& name) {
   struct Form {
     const char* name;
@@ -52,6 +84,9 @@ void ExpectFastMatchesReference(const int16_t input[64], const std::string& name
       {"fast", inverse_dct_fast, true},
       {"sse2", inverse_dct_sse2, true},
       {"avx", inverse_dct_avx, inverse_dct_avx_supported()},
+      {"coded", Coded, true},
+      {"sum sse2", SumOrReference<inverse_dct_sum_sse2>, true},
+      {"sum avx", SumOrReference<inverse_dct_sum_avx>, inverse_dct_avx_supported()},
   };
   int16_t reference[64];
   std::memcpy(reference, input, sizeof(reference));
@@ -284,8 +319,13 @@ long double ExactBasis(int k, int n) {
   return (k == 0 ? std::sqrt(0.5L) : 1.0L) * std::cos((2 * n + 1) * k * pi / 16) / 2;
 }
 
-// How far a computed value s + 0.5, from outputs[8y + x] and then one
-// more rounded addition of 0.5, may lie from the exact output + 0.5.
+// How far a computed value s + 0.5, from o and then one more rounded
+// addition of 0.5, may lie from the exact output + 0.5, given how far o's
+// form lies from the exact one.
+long double TotalOf(const Bound& o, long double form) {
+  return Bound::unit * (o.e + (o.Largest() + o.e * Bound::unit)) + form;
+}
+
 OutputBound BoundOf(const Bound outputs[64]) {
   OutputBound worst = {0, 0.5L * Bound::unit};
   for (int y = 0; y < 8; ++y)
@@ -295,9 +335,31 @@ OutputBound BoundOf(const Bound outputs[64]) {
       for (int v = 0; v < 8; ++v)
         for (int u = 0; u < 8; ++u)
           form = std::max(form, std::fabs(o.L[8 * v + u] - ExactBasis(v, y) * ExactBasis(u, x)));
-      const long double total = Bound::unit * (o.e + (o.Largest() + o.e * Bound::unit)) + form;
-      worst.per_magnitude = std::max(worst.per_magnitude, total);
+      worst.per_magnitude = std::max(worst.per_magnitude, TotalOf(o, form));
     }
+  return worst;
+}
+
+// The basis-image sum, one output at a time. Its worst list adds the
+// output's largest images first, so that every later addition rounds a sum
+// as large as any list can make it, and the error of each product is as
+// large as can be; shorter lists round less.
+OutputBound BasisSumBound() {
+  Bound::unit = std::ldexp(1.0L, -24);
+  OutputBound worst = {0, 0.5L * Bound::unit};
+  for (int i = 0; i < 64; ++i) {
+    const auto image = [i](int p) { return static_cast<long double>(basis_sum::kImages.image[p][i]); };
+    int order[64];
+    long double form = 0;
+    for (int p = 0; p < 64; ++p) {
+      order[p] = p;
+      form = std::max(form, std::fabs(image(p) - ExactBasis(p >> 3, i >> 3) * ExactBasis(p & 7, i & 7)));
+    }
+    std::sort(order, order + 64, [&](int a, int b) { return std::fabs(image(a)) > std::fabs(image(b)); });
+    Bound sum = Coefficient(order[0]) * image(order[0]);
+    for (int k = 1; k < basis_sum::kMostTerms; ++k) sum = sum + Coefficient(order[k]) * image(order[k]);
+    worst.per_magnitude = std::max(worst.per_magnitude, TotalOf(sum, form));
+  }
   return worst;
 }
 
@@ -342,15 +404,19 @@ OutputBound ReferenceBound() {
 // The float step may decide an output only where its margin covers both
 // transforms' errors, the rounding of the margin's own float arithmetic
 // (two roundings of the margin, one of 0.5 - margin) included.
+// The basis-image sum shares the margin.
 TEST(InverseDct, FloatStepMarginCoversBothTransformsErrors) {
-  const OutputBound f = FloatTransformBound();
   const OutputBound r = ReferenceBound();
+  const OutputBound butterfly_bound = FloatTransformBound();
+  const OutputBound sum_bound = BasisSumBound();
   const long double shrink = 1 - std::ldexp(1.0L, -22);
-  EXPECT_GE(butterfly::kErrorPerMagnitude * shrink, f.per_magnitude + r.per_magnitude)
-      << "float " << static_cast<double>(f.per_magnitude) << ", reference " << static_cast<double>(r.per_magnitude);
-  EXPECT_GE(butterfly::kErrorConstant * shrink, f.constant + r.constant + std::ldexp(1.0L, -25));
+  for (const OutputBound& f : {butterfly_bound, sum_bound}) {
+    EXPECT_GE(butterfly::kErrorPerMagnitude * shrink, f.per_magnitude + r.per_magnitude)
+        << "float " << static_cast<double>(f.per_magnitude) << ", reference " << static_cast<double>(r.per_magnitude);
+    EXPECT_GE(butterfly::kErrorConstant * shrink, f.constant + r.constant + std::ldexp(1.0L, -25));
+  }
   // The margin should not waste decisions either.
-  EXPECT_LE(butterfly::kErrorPerMagnitude, 2 * (f.per_magnitude + r.per_magnitude));
+  EXPECT_LE(butterfly::kErrorPerMagnitude, 2 * (butterfly_bound.per_magnitude + r.per_magnitude));
 }
 
 // Outputs that are exact halves (coefficients whose basis products are
@@ -371,7 +437,10 @@ TEST(InverseDct, FloatStepLeavesExactHalvesAndDecidesSmallBlocks) {
     const char* name;
     bool (*step)(int16_t*);
     bool runs;
-  } forms[] = {{"sse2", inverse_dct_float_sse2, true}, {"avx", inverse_dct_float_avx, inverse_dct_avx_supported()}};
+  } forms[] = {{"sse2", inverse_dct_float_sse2, true},
+               {"avx", inverse_dct_float_avx, inverse_dct_avx_supported()},
+               {"sum sse2", SumStep<inverse_dct_sum_sse2>, true},
+               {"sum avx", SumStep<inverse_dct_sum_avx>, inverse_dct_avx_supported()}};
   for (const Form& form : forms) {
     if (!form.runs) continue;
     SCOPED_TRACE(form.name);

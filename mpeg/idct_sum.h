@@ -1,0 +1,48 @@
+// The inverse DCT of a block with few coded coefficients as the sum of
+// their basis images in float, decided with the butterfly's margin
+// (idct_butterfly.h). Its error grows with the number of terms, not with
+// the transform's size, so for sparse blocks it is both cheaper and more
+// accurate than the butterfly; tests/mpeg/idct_test.cpp derives its bound.
+#pragma once
+
+#include <cstdint>
+
+#include "mpeg/idct_butterfly.h"
+
+namespace basis_sum {
+
+// Blocks of more coded coefficients take the butterfly.
+constexpr int kMostTerms = 64;
+
+// image[8v + u][8y + x] = c[v][y] * c[u][x], the binary64 product of the
+// reference transform's constants, rounded to float.
+struct Images {
+  alignas(32) float image[64][64];
+};
+extern const Images kImages;
+
+// With the Ops of idct_butterfly.h, and Row * Row and
+//   Row LoadImage(const float* row);  eight aligned floats
+// `coded` lists the positions of the block's coefficients, each once (all
+// others are zero), count >= 1. True when every output was decided and
+// stored.
+template <class Ops>
+bool DecideSum(int16_t block[64], const uint8_t* coded, int count) {
+  using Row = typename Ops::Row;
+  Row sum[8];
+  int magnitude = 0;
+  for (int i = 0; i < count; ++i) {
+    const float* image = kImages.image[coded[i]];
+    const int f = block[coded[i]];
+    magnitude += f < 0 ? -f : f;
+    const Row coefficient = Ops::Splat(static_cast<float>(f));
+    if (i == 0) {
+      for (int y = 0; y < 8; ++y) sum[y] = coefficient * Ops::LoadImage(image + 8 * y);
+    } else {
+      for (int y = 0; y < 8; ++y) sum[y] = sum[y] + coefficient * Ops::LoadImage(image + 8 * y);
+    }
+  }
+  return butterfly::DecideOutputs<Ops>(block, sum, butterfly::Limit<Ops>(Ops::Splat(static_cast<float>(magnitude))));
+}
+
+}  // namespace basis_sum
