@@ -12,7 +12,7 @@
 namespace basis_sum {
 
 // Blocks of more coded coefficients take the butterfly.
-constexpr int kMostTerms = 64;
+constexpr int kMostTerms = 24;
 
 // image[8v + u][8y + x] = c[v][y] * c[u][x], the binary64 product of the
 // reference transform's constants, rounded to float.

@@ -1,6 +1,6 @@
 // Block decoders and motion vector decoding on hand-made bits: inverse
 // quantisation, saturation, mismatch control, MPEG-1 oddification and
-// escapes, scans, and vector wrapping.
+// escapes, scans, the list of coded positions, and vector wrapping.
 #include "mpeg/macroblock.h"
 
 #include <gtest/gtest.h>
@@ -107,6 +107,9 @@ TEST(BlockDecoders, Table) {
       // run of 4 lands on zigzag index 6 = raster 3.
       {"mpeg2 runs", Bits().coefficient(1, 2).coefficient(4, -1).end_of_block(), 0, 0, 32, 0, 0, 1,
        {{1, 5}, {3, -3}, {63, 1}}},
+      // (2 x 1 + 1) x 1 / 32 = 0 at 63, listed once though mismatch sets it.
+      {"mpeg2 coded 63 dequantised to zero", Bits().escape_mpeg2(63, 1).end_of_block(), 0, 0, 1, 0, 0, 1,
+       {{63, 1}}},
       {"run past 63 drops the block", Bits().escape_mpeg2(63, 1).coefficient(0, 1).end_of_block(), 0, 0,
        32, 0, 0, 0, {}},
       // MPEG-1: -4 x 16 / 16 = -4 made odd: -3; 4: 3.
@@ -146,6 +149,13 @@ TEST(BlockDecoders, Table) {
       int16_t want[64] = {0};
       for (const Expect& e : c.values) want[e.at] = static_cast<int16_t>(e.value);
       for (int i = 0; i < 64; ++i) EXPECT_EQ(f.s.coefficients[i], want[i]) << "at " << i;
+      // The transform reads only listed positions, and each one once.
+      int listed[64] = {0};
+      for (int k = 0; k < f.s.coded_count; ++k) ++listed[f.s.coded_positions[k]];
+      for (int i = 0; i < 64; ++i) {
+        EXPECT_LE(listed[i], 1) << "listed twice: " << i;
+        if (want[i]) EXPECT_EQ(listed[i], 1) << "not listed: " << i;
+      }
       EXPECT_EQ(get_bits(f.in->r, f.in->pos, 8), kMarker);
     }
   }
