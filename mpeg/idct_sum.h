@@ -29,18 +29,18 @@ extern const Images kImages;
 template <class Ops>
 bool DecideSum(int16_t block[64], const uint8_t* coded, int count) {
   using Row = typename Ops::Row;
-  Row sum[8];
   int magnitude = 0;
-  for (int i = 0; i < count; ++i) {
-    const float* image = kImages.image[coded[i]];
+  const auto coefficient = [&](int i) {
     const int f = block[coded[i]];
     magnitude += f < 0 ? -f : f;
-    const Row coefficient = Ops::Splat(static_cast<float>(f));
-    if (i == 0) {
-      for (int y = 0; y < 8; ++y) sum[y] = coefficient * Ops::LoadImage(image + 8 * y);
-    } else {
-      for (int y = 0; y < 8; ++y) sum[y] = sum[y] + coefficient * Ops::LoadImage(image + 8 * y);
-    }
+    return Ops::Splat(static_cast<float>(f));
+  };
+  Row sum[8];
+  const Row first = coefficient(0);
+  for (int y = 0; y < 8; ++y) sum[y] = first * Ops::LoadImage(kImages.image[coded[0]] + 8 * y);
+  for (int i = 1; i < count; ++i) {
+    const Row f = coefficient(i);
+    for (int y = 0; y < 8; ++y) sum[y] = sum[y] + f * Ops::LoadImage(kImages.image[coded[i]] + 8 * y);
   }
   return butterfly::DecideOutputs<Ops>(block, sum, butterfly::Limit<Ops>(Ops::Splat(static_cast<float>(magnitude))));
 }
