@@ -42,6 +42,10 @@ void display_queue_clear(DisplayQueue& q) {
   while (q.count > 0) drop_oldest(q);
 }
 
+void display_queue_drop_through(DisplayQueue& q, int64_t last) {
+  while (q.count > 0 && q.records[0].display_index <= last) drop_oldest(q);
+}
+
 int display_queue_insert(DisplayQueue& q, const DisplayRecord& record, Picture* picture) {
   if (!picture) return 0;
   if (q.count == kDisplayQueueCapacity) drop_oldest(q);

@@ -8,6 +8,8 @@
 
 // Drops every entry and its picture reference.
 void display_queue_clear(DisplayQueue& queue);
+// Drops the entries up to display index `last`.
+void display_queue_drop_through(DisplayQueue& queue, int64_t last);
 // Adds a counted reference to `picture` in index order, then trims the queue
 // (more than 5 entries with more than one I picture: drop the oldest; then
 // more than 20: drop one more). 0 when there was no picture.

@@ -18,6 +18,7 @@ struct Loop {
   void* user;
   int64_t emitted;  // display index of the last picture handed to visit
   bool stopped;
+  bool drop_shown;  // nothing looks back: shown pictures go back to the pool
 
   // Hands the queue's new entries to the visitor, in display order.
   void Emit() {
@@ -27,6 +28,7 @@ struct Loop {
       emitted = q.records[i].display_index;
       if (!visit(user, q.records[i], q.pictures[i])) stopped = true;
     }
+    if (drop_shown) display_queue_drop_through(ctx.display_queue, emitted);
   }
 
   PredictionPictures Pictures(int type, Picture* current) const {
@@ -151,8 +153,9 @@ int position_at_gop(Reader& r, uint32_t& pos, DecoderContext& ctx, int64_t posit
   return 1;
 }
 
-int decode_pictures(Reader& r, uint32_t& pos, DecoderContext& ctx, OutputVisitor visit, void* user) {
-  Loop loop = {r, pos, ctx, visit, user, INT64_MIN, false};
+int decode_pictures(Reader& r, uint32_t& pos, DecoderContext& ctx, OutputVisitor visit, void* user,
+                    bool drop_shown) {
+  Loop loop = {r, pos, ctx, visit, user, INT64_MIN, false, drop_shown};
   for (;;) {
     uint32_t code = 0;
     if (!next_start_code(r, pos, reader_budget(r, kSearchBudget), code)) {
@@ -300,6 +303,8 @@ int64_t decode_all_frames(Reader& r, DecoderContext& ctx, uint8_t* pixels, Frame
   ctx.target_display_index = -1;
   AllFrames a = {build_colour_conversion(colour_sequence_of(ctx)), pixels,
                  ctx.slice_state.chroma_format, sink, user, 0};
-  decode_pictures(r, pos, ctx, AllVisit, &a);
+  // Every frame once: a shown picture's storage serves a later one, and
+  // fresh storage costs a page fault for each of its pages.
+  decode_pictures(r, pos, ctx, AllVisit, &a, true);
   return a.count;
 }

@@ -27,8 +27,10 @@ int position_at_gop(Reader& r, uint32_t& pos, DecoderContext& ctx, int64_t posit
 // Decodes pictures from the reader position, calling `visit` for each
 // output picture, until it returns 0 (result 1) or the data ends (the newer
 // reference is output then, and the result is 2) or a picture cannot be
-// allocated (0).
-int decode_pictures(Reader& r, uint32_t& pos, DecoderContext& ctx, OutputVisitor visit, void* user);
+// allocated (0). With `drop_shown` a picture leaves the display queue once
+// it was visited.
+int decode_pictures(Reader& r, uint32_t& pos, DecoderContext& ctx, OutputVisitor visit, void* user,
+                    bool drop_shown = false);
 
 // Render frame at position into `pixels` (the bitmap layout of the
 // conversion). The display index of the frame in `shown`. 1 on success.
