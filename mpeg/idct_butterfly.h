@@ -70,7 +70,8 @@ typename Ops::Row Limit(typename Ops::Row magnitude) {
 // than `limit`. True when every output of `s` was decided and stored in
 // block; the block is untouched otherwise.
 template <class Ops>
-inline __attribute__((always_inline)) bool DecideOutputs(int16_t block[64], const typename Ops::Row s[8], typename Ops::Row limit) {
+inline __attribute__((always_inline)) bool DecideOutputs(int16_t block[64], const typename Ops::Row s[8],
+                                                         typename Ops::Row limit) {
   typename Ops::Words nearest[8];
   typename Ops::Row uncertain = Ops::Uncertain(s[0], limit, nearest[0]);
   for (int y = 1; y < 8; ++y) uncertain = Ops::Or(uncertain, Ops::Uncertain(s[y], limit, nearest[y]));

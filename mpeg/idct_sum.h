@@ -42,7 +42,8 @@ bool DecideSum(int16_t block[64], const uint8_t* coded, int count) {
     const Row f = coefficient(i);
     for (int y = 0; y < 8; ++y) sum[y] = sum[y] + f * Ops::LoadImage(kImages.image[coded[i]] + 8 * y);
   }
-  return butterfly::DecideOutputs<Ops>(block, sum, butterfly::Limit<Ops>(Ops::Splat(static_cast<float>(magnitude))));
+  const Row limit = butterfly::Limit<Ops>(Ops::Splat(static_cast<float>(magnitude)));
+  return butterfly::DecideOutputs<Ops>(block, sum, limit);
 }
 
 }  // namespace basis_sum
