@@ -232,6 +232,9 @@ void FirstRowOnly(int16_t block[64], uint32_t columns) {
   for (int y = 0; y < 8; ++y) StoreRow(block + 8 * y, values);
 }
 
+// kTryFloat: the float step first (not after a sum that left the block
+// undecided: its error is larger).
+template <bool kTryFloat>
 void TransformSse2(int16_t block[64], uint64_t nonzero) {
   if ((nonzero & ~uint64_t{0xff}) == 0) {
     FirstRowOnly(block, static_cast<uint32_t>(nonzero));
@@ -241,7 +244,7 @@ void TransformSse2(int16_t block[64], uint64_t nonzero) {
     FirstColumnOnly(block, CodedRowsOfFirstColumn(nonzero));
     return;
   }
-  if (inverse_dct_float_sse2(block)) return;
+  if (kTryFloat && inverse_dct_float_sse2(block)) return;
   // t[v] holds row v of the horizontal pass.
   __m128d t[8][4];
   int rows[8];
@@ -320,6 +323,7 @@ AVX_FUNCTION void HorizontalRowAvx(const int16_t f[8], uint32_t nonzero, __m256d
   }
 }
 
+template <bool kTryFloat>
 AVX_FUNCTION void TransformAvx(int16_t block[64], uint64_t nonzero) {
   if ((nonzero & ~uint64_t{0xff}) == 0) {
     __m256d left, right;
@@ -340,7 +344,7 @@ AVX_FUNCTION void TransformAvx(int16_t block[64], uint64_t nonzero) {
     StoreRowsOfEach(block, values);
     return;
   }
-  if (inverse_dct_float_avx(block)) return;
+  if (kTryFloat && inverse_dct_float_avx(block)) return;
   __m256d left[8], right[8];
   int rows[8];
   int row_count = 0;
@@ -399,11 +403,11 @@ const bool kAvxSupported = AvxSupported();
 
 bool inverse_dct_avx_supported() { return kAvxSupported; }
 
-void inverse_dct_sse2(int16_t block[64]) { TransformBlock(block, TransformSse2); }
+void inverse_dct_sse2(int16_t block[64]) { TransformBlock(block, TransformSse2<true>); }
 
 void inverse_dct_avx(int16_t block[64]) {
 #if defined(IDCT_HAS_AVX)
-  TransformBlock(block, TransformAvx);
+  TransformBlock(block, TransformAvx<true>);
 #else
   inverse_dct_sse2(block);
 #endif
@@ -412,11 +416,11 @@ void inverse_dct_avx(int16_t block[64]) {
 void inverse_dct_fast(int16_t block[64]) {
 #if defined(IDCT_HAS_AVX)
   if (kAvxSupported) {
-    TransformBlock(block, TransformAvx);
+    TransformBlock(block, TransformAvx<true>);
     return;
   }
 #endif
-  TransformBlock(block, TransformSse2);
+  TransformBlock(block, TransformSse2<true>);
 }
 
 // The list spares reading the block for its zeros; blocks of few
@@ -426,16 +430,17 @@ void inverse_dct_coded(int16_t block[64], const uint8_t* coded, int count) {
     DcOnly(block);
     return;
   }
-  if (count <= basis_sum::kMostTerms) {
-#if defined(IDCT_HAS_AVX)
-    const bool decided = kAvxSupported ? inverse_dct_sum_avx(block, coded, count)
-                                       : inverse_dct_sum_sse2(block, coded, count);
-#else
-    const bool decided = inverse_dct_sum_sse2(block, coded, count);
-#endif
-    if (decided) return;
+  if (count > basis_sum::kMostTerms) {
+    inverse_dct_fast(block);
+    return;
   }
-  inverse_dct_fast(block);
+#if defined(IDCT_HAS_AVX)
+  if (kAvxSupported) {
+    if (!inverse_dct_sum_avx(block, coded, count)) TransformBlock(block, TransformAvx<false>);
+    return;
+  }
+#endif
+  if (!inverse_dct_sum_sse2(block, coded, count)) TransformBlock(block, TransformSse2<false>);
 }
 
 #else

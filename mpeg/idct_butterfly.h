@@ -51,10 +51,11 @@ constexpr float kErrorPerMagnitude = 0x1.3p-20f;
 constexpr float kErrorConstant = 0x1.0p-22f;
 
 // How near an output may lie to its nearest integer to be decided, in
-// every lane: 0.5 less the margin, for a block of this sum of |coefficients|.
+// every lane: 0.5 less the margin, for a block of this sum of |coefficients|
+// and a transform of this error per unit of it.
 template <class Ops>
-typename Ops::Row Limit(typename Ops::Row magnitude) {
-  return Ops::Splat(0.5f) - (magnitude * kErrorPerMagnitude + Ops::Splat(kErrorConstant));
+typename Ops::Row Limit(typename Ops::Row magnitude, float error_per_magnitude = kErrorPerMagnitude) {
+  return Ops::Splat(0.5f) - (magnitude * error_per_magnitude + Ops::Splat(kErrorConstant));
 }
 
 // Ops of one instruction set: Ops::Row (one row of eight lanes, with the

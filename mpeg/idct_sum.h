@@ -1,5 +1,5 @@
 // The inverse DCT of a block with few coded coefficients as the sum of
-// their basis images in float, decided with the butterfly's margin
+// their basis images in float, decided as the butterfly's outputs are
 // (idct_butterfly.h). Its error grows with the number of terms, not with
 // the transform's size, so for sparse blocks it is both cheaper and more
 // accurate than the butterfly; tests/mpeg/idct_test.cpp derives its bound.
@@ -13,6 +13,9 @@ namespace basis_sum {
 
 // Blocks of more coded coefficients take the butterfly.
 constexpr int kMostTerms = 24;
+// Its margin per unit of the sum of |coefficients|, with butterfly's
+// kErrorConstant: smaller than the butterfly's, so it decides more.
+constexpr float kErrorPerMagnitude = 0x1.5p-21f;
 
 // image[8v + u][8y + x] = c[v][y] * c[u][x], the binary64 product of the
 // reference transform's constants, rounded to float.
@@ -42,7 +45,7 @@ bool DecideSum(int16_t block[64], const uint8_t* coded, int count) {
     const Row f = coefficient(i);
     for (int y = 0; y < 8; ++y) sum[y] = sum[y] + f * Ops::LoadImage(kImages.image[coded[i]] + 8 * y);
   }
-  const Row limit = butterfly::Limit<Ops>(Ops::Splat(static_cast<float>(magnitude)));
+  const Row limit = butterfly::Limit<Ops>(Ops::Splat(static_cast<float>(magnitude)), kErrorPerMagnitude);
   return butterfly::DecideOutputs<Ops>(block, sum, limit);
 }
 
