@@ -154,7 +154,9 @@ TEST(BlockDecoders, Table) {
       for (int k = 0; k < f.s.coded_count; ++k) ++listed[f.s.coded_positions[k]];
       for (int i = 0; i < 64; ++i) {
         EXPECT_LE(listed[i], 1) << "listed twice: " << i;
-        if (want[i]) EXPECT_EQ(listed[i], 1) << "not listed: " << i;
+        if (want[i]) {
+          EXPECT_EQ(listed[i], 1) << "not listed: " << i;
+        }
       }
       EXPECT_EQ(get_bits(f.in->r, f.in->pos, 8), kMarker);
     }
