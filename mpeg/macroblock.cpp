@@ -197,15 +197,45 @@ int CoefficientsInData(Reader& r, uint32_t& pos, SliceState& s, const uint8_t* s
       total += value;
     }
   }
+  // Places the coefficient of a code; false when its run passes 63.
+  const auto place = [&](int run, int magnitude, bool negative) {
+    at_index += run + 1;
+    if (at_index > 63) return false;
+    const int at = scan[at_index];
+    const int value = Coefficient(dequantise, magnitude, negative, at);
+    F[at] = static_cast<int16_t>(value);
+    coded[count++] = static_cast<uint8_t>(at);
+    total += value;
+    return true;
+  };
   while (bit < end) {
     const uint32_t word = BitsAt(buffer, bit);
-    const DctCode code = table[vlc_dct_slot(word >> 16)];
-    int run = code.run, magnitude = code.level;
+    DctCode code = table[vlc_dct_slot(word >> 16)];
+    if (code.run < DCT_END_OF_BLOCK) {
+      uint32_t length = code.length + 1u;
+      if (!place(code.run, code.level, (word << code.length) >> 31)) {
+        bit += length;
+        result = 0;
+        break;
+      }
+      // A second code from the same word where it lies inside its 25 data
+      // bits: the next load need not wait for this one.
+      const uint32_t rest = word << length;
+      code = table[vlc_dct_slot(rest >> 16)];
+      if (code.run < DCT_END_OF_BLOCK && length + code.length + 1u <= 25) {
+        length += code.length + 1u;
+        if (!place(code.run, code.level, (rest << code.length) >> 31)) {
+          bit += length;
+          result = 0;
+          break;
+        }
+      }
+      bit += length;
+      continue;
+    }
+    int run, magnitude;
     bool negative;
-    if (run < DCT_END_OF_BLOCK) {
-      negative = (word << code.length) >> 31;
-      bit += code.length + 1u;
-    } else if (run == DCT_END_OF_BLOCK) {  // also an invalid code, of length 0
+    if (code.run == DCT_END_OF_BLOCK) {  // also an invalid code, of length 0
       bit += code.length;
       result = 1;
       break;
@@ -222,16 +252,10 @@ int CoefficientsInData(Reader& r, uint32_t& pos, SliceState& s, const uint8_t* s
       negative = escape.level < 0;
       magnitude = negative ? -escape.level : escape.level;
     }
-    at_index += run + 1;
-    if (at_index > 63) {
+    if (!place(run, magnitude, negative)) {
       result = 0;
       break;
     }
-    const int at = scan[at_index];
-    const int value = Coefficient(dequantise, magnitude, negative, at);
-    F[at] = static_cast<int16_t>(value);
-    coded[count++] = static_cast<uint8_t>(at);
-    total += value;
   }
   if (bit != start) StoreBitIndex(r, pos, bit);
   s.coded_count = count;
