@@ -38,13 +38,39 @@ struct SliceDecoder {
   int Y(int address) const { return address / width * row_height; }
 
   void Predict(MotionState& motion, int address) {
+    if (!PredictsFromAPicture(motion)) {
+      // Damaged data (a dual-prime backward vector, a skip after an intra
+      // macroblock in a B picture): the forward reference in place, as
+      // concealment takes it, so no macroblock shows what its storage held.
+      if (!pictures.forward) {
+        FillBlack(address);
+        return;
+      }
+      motion = InPlaceFromForward();
+    }
     clip_motion_vectors(motion, X(address), Y(address), width, height);
     form_predictions(pictures, motion, X(address), Y(address));
+  }
+
+  static bool PredictsFromAPicture(const MotionState& motion) {
+    return motion.motion_forward || motion.picture_coding_type == 2 ||
+           (motion.motion_backward && motion.motion_type != MOTION_DUAL_PRIME);
   }
 
   MotionState Motion() const {
     MotionState motion;
     motion_from_modes(modes, s.mb_params, s.second_field, motion);
+    return motion;
+  }
+
+  // Zero vectors from the forward reference, in the picture's own structure.
+  MotionState InPlaceFromForward() const {
+    MacroblockModes cleared = modes;
+    reset_motion(cleared, s.mb_params);
+    MotionState motion;
+    motion_from_modes(cleared, s.mb_params, s.second_field, motion);
+    motion.motion_forward = 1;
+    motion.motion_backward = 0;
     return motion;
   }
 
@@ -66,14 +92,7 @@ struct SliceDecoder {
   // The last macroblock's prediction carried on; black where it would need
   // a forward reference this picture does not have.
   void Conceal(int address) {
-    MotionState motion = Motion();
-    if (modes.flags & MB_INTRA) {
-      MacroblockModes cleared = modes;
-      reset_motion(cleared, s.mb_params);
-      motion_from_modes(cleared, s.mb_params, s.second_field, motion);
-      motion.motion_forward = 1;
-      motion.motion_backward = 0;
-    }
+    MotionState motion = (modes.flags & MB_INTRA) ? InPlaceFromForward() : Motion();
     if (s.mb_params.picture_coding_type == 1 || (motion.motion_forward && !pictures.forward) ||
         (motion.motion_backward && !pictures.backward) ||
         (s.mb_params.picture_coding_type == 2 && !pictures.forward)) {
@@ -95,7 +114,13 @@ struct SliceDecoder {
       const int component = i < 4 ? 0 : ((i - 4) & 1) + 1;
       const int ok = intra ? decode_intra_block(r, pos, s, component)
                            : decode_non_intra_block(r, pos, s, component);
-      if (!ok) continue;
+      if (!ok && !intra) continue;  // the prediction stays
+      if (!ok) {
+        // A dropped intra block has no prediction under it: its samples are
+        // those of no coefficients, never what the storage held before.
+        memset(s.coefficients, 0, sizeof s.coefficients);
+        s.coded_count = 0;
+      }
       inverse_dct_coded(s.coefficients, s.coded_positions, s.coded_count);
       write_block(s.coefficients, planes, i, X(address), Y(address), s.picture_structure,
                   modes.dct_type, intra);

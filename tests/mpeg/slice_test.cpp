@@ -1,5 +1,5 @@
 // Slice decoding on hand-made pictures: skipped macroblocks of P pictures,
-// and concealment of rows the slices miss.
+// concealment of rows the slices miss, and damaged macroblocks.
 #include "mpeg/slice.h"
 
 #include <gtest/gtest.h>
@@ -124,6 +124,57 @@ TEST(Slices, SlicesEndingEarlyConcealTheRestAndFail) {
   for (int mb = 0; mb < 3; ++mb) EXPECT_EQ(f.y(mb, 1), 16);
   // The picture start code is left for the caller.
   EXPECT_EQ(f.in->next(), 0);
+}
+
+// Storage comes back from earlier pictures: a macroblock that damaged data
+// leaves without a prediction or a block must still be written.
+TEST(Slices, DamagedMacroblocksNeverShowWhatTheStorageHeld) {
+  const int kOld = 0x5A;
+  {
+    SCOPED_TRACE("B picture: a skip after an intra macroblock predicts from nothing");
+    BitWriter w;
+    slice_header(w, 1);
+    w.put(1, 1);
+    w.put(0b00011, 5);  // macroblock_type: intra
+    for (int i = 0; i < 4; ++i) w.put(0b10010, 5);
+    for (int i = 0; i < 2; ++i) w.put(0b0010, 4);
+    w.put(0b011, 3);  // increment 2: macroblock 1 skipped
+    w.put(0b00011, 5);
+    for (int i = 0; i < 4; ++i) w.put(0b10010, 5);
+    for (int i = 0; i < 2; ++i) w.put(0b0010, 4);
+    w.start_code(0x00);
+    SliceFixture f(w, 3);
+    memset(f.current->storage, kOld, 3 * kWidth * kHeight + 16);
+    f.forward = picture_new(kWidth, kHeight);
+    memset(f.forward->y, 60, kWidth * kHeight);
+    memset(f.forward->cb, 77, kWidth * kHeight);
+    f.decode();
+    EXPECT_EQ(f.y(1, 0), 60);  // the forward reference in place
+    EXPECT_EQ(f.cb(1, 0), 77);
+  }
+  {
+    SCOPED_TRACE("I picture: a block whose run passes 63 is dropped");
+    BitWriter w;
+    slice_header(w, 1);
+    w.put(1, 1);
+    w.put(1, 1);  // intra
+    w.put(0b100, 3);  // dct_dc_size_luminance 0
+    w.put(1, 6);  // escape: run 63 passes the end
+    w.put(63, 6);
+    w.put(1, 12);
+    for (int i = 1; i < 4; ++i) w.put(0b10010, 5);
+    for (int i = 0; i < 2; ++i) w.put(0b0010, 4);
+    for (int mb = 1; mb < 3; ++mb) {  // the rest of the row, so that none is concealed
+      w.put(1, 1);
+      flat_intra_macroblock(w);
+    }
+    w.start_code(0x00);
+    SliceFixture f(w, 1);
+    memset(f.current->storage, kOld, 3 * kWidth * kHeight + 16);
+    f.decode();
+    EXPECT_EQ(f.y(0, 0), 0);  // the samples of no coefficients
+    EXPECT_EQ(f.current->y[5 * kWidth + 13], 128);  // block 1 decoded
+  }
 }
 
 }  // namespace
