@@ -1,4 +1,5 @@
-// bench_decode_blocks: throughput of the inverse DCT (reference and fast),
+// bench_decode_blocks: throughput of the inverse DCT (reference, fast, and
+// the decoder's entry told where the coefficients lie),
 // the prediction sample loops and the colour conversion, on fixed
 // pseudo-random data. Prints one line per measurement.
 #include <chrono>
@@ -48,7 +49,9 @@ std::vector<int16_t> MakeBlocks(int count, bool dense, Lcg& random) {
 
 uint32_t g_sink = 0;
 
-void BenchIdct(const char* name, void (*transform)(int16_t*), const std::vector<int16_t>& source) {
+// transform(block, n) transforms block n of the source in place.
+template <class Transform>
+void BenchIdct(const char* name, Transform transform, const std::vector<int16_t>& source) {
   const int count = static_cast<int>(source.size() / 64);
   std::vector<int16_t> work(source.size());
   long long blocks = 0;
@@ -56,7 +59,7 @@ void BenchIdct(const char* name, void (*transform)(int16_t*), const std::vector<
   double elapsed = 0;
   do {
     std::memcpy(work.data(), source.data(), source.size() * sizeof(int16_t));
-    for (int n = 0; n < count; ++n) transform(&work[64 * n]);
+    for (int n = 0; n < count; ++n) transform(&work[64 * n], n);
     blocks += count;
     g_sink += static_cast<uint16_t>(work[blocks % (64 * count)]);
     elapsed = Seconds(start);
@@ -139,10 +142,20 @@ int main() {
   Lcg random = {2026};
   const std::vector<int16_t> sparse = MakeBlocks(4096, false, random);
   const std::vector<int16_t> dense = MakeBlocks(4096, true, random);
-  BenchIdct("inverse_dct_reference sparse", inverse_dct_reference, sparse);
-  BenchIdct("inverse_dct_fast sparse", inverse_dct_fast, sparse);
-  BenchIdct("inverse_dct_reference dense", inverse_dct_reference, dense);
-  BenchIdct("inverse_dct_fast dense", inverse_dct_fast, dense);
+  const auto reference = [](int16_t* block, int) { inverse_dct_reference(block); };
+  const auto fast = [](int16_t* block, int) { inverse_dct_fast(block); };
+  // The lists the block decoder makes as it places the coefficients.
+  std::vector<uint8_t> coded(sparse.size());
+  std::vector<int> counts(sparse.size() / 64, 0);
+  for (size_t n = 0; n < counts.size(); ++n)
+    for (int i = 0; i < 64; ++i)
+      if (sparse[64 * n + i]) coded[64 * n + counts[n]++] = static_cast<uint8_t>(i);
+  const auto decoder = [&](int16_t* block, int n) { inverse_dct_coded(block, &coded[64 * n], counts[n]); };
+  BenchIdct("inverse_dct_reference sparse", reference, sparse);
+  BenchIdct("inverse_dct_fast sparse", fast, sparse);
+  BenchIdct("inverse_dct_coded sparse", decoder, sparse);
+  BenchIdct("inverse_dct_reference dense", reference, dense);
+  BenchIdct("inverse_dct_fast dense", fast, dense);
   BenchPredictRows();
   BenchColour();
   std::printf("(checksum %u)\n", g_sink);
