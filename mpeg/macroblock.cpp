@@ -334,7 +334,8 @@ void MismatchControl(SliceState& s, int sum) {
   if ((sum & 1) != 0) return;
   int16_t* F = s.coefficients;
   F[63] = static_cast<int16_t>(F[63] ^ 1);
-  if (s.coded_count == 0 || s.coded_positions[s.coded_count - 1] != 63) s.coded_positions[s.coded_count++] = 63;
+  const bool listed = s.coded_count > 0 && s.coded_positions[s.coded_count - 1] == 63;
+  if (!listed) s.coded_positions[s.coded_count++] = 63;
 }
 
 }  // namespace

@@ -114,8 +114,8 @@ struct SliceDecoder {
       const int component = i < 4 ? 0 : ((i - 4) & 1) + 1;
       const int ok = intra ? decode_intra_block(r, pos, s, component)
                            : decode_non_intra_block(r, pos, s, component);
-      if (!ok && !intra) continue;  // the prediction stays
       if (!ok) {
+        if (!intra) continue;  // the prediction stays
         // A dropped intra block has no prediction under it: its samples are
         // those of no coefficients, never what the storage held before.
         memset(s.coefficients, 0, sizeof s.coefficients);
