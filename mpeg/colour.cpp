@@ -201,7 +201,7 @@ void convert_to_bgr(const YuvPlanes& picture, const ColourConversion& conversion
         done += loops >= kColourLoopsSsse3
                     ? colour_row_pairs_ssse3(c, luma + done, cb + half, cr + half, out + 3 * done,
                                              conversion.width - done)
-                    : ConvertRowPairs<PackSse2>(c, luma + done, cb + half, cr + half, out + 3 * done,
+                    : ConvertRowPairs<Ops128, PackSse2>(c, luma + done, cb + half, cr + half, out + 3 * done,
                                                 conversion.width - done);
       }
       const int32_t k = done >> c.chroma_shift;

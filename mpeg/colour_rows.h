@@ -112,75 +112,148 @@ inline int32_t ConvertRowSse2(const RowConversion& c, const uint8_t* luma, const
   return j;
 }
 
-// PackFourPixels as a packer for ConvertRowPairs.
-struct PackSse2 {
-  static __m128i Four(__m128i bgr0) { return PackFourPixels(bgr0); }
-};
+// The 4:2:x loop below works in 16-bit lanes. A 32-bit term t is held as
+// its Halves, t = high * 65536 + low with low in 0..65535, kept inverted
+// (~low) where it is added to another term: (a + b) >> 16 is then
+// a.high + b.high + 1 when a.low > ~b.low (unsigned), else + 0. The highs
+// are formed modulo 65536; the true result lies in int16, so it is exact.
+// A factor as high * 65536 + low with low in int16, so that the product of
+// a 9-bit signed sample x is (mulhi(x, low) + x * high) * 65536 +
+// mullo(x, low) with both halves in 16 bits.
+template <class Ops>
+typename Ops::Halves SplitFactor(int32_t factor) {
+  const int32_t high = (factor + 32768) >> 16;
+  return {Ops::Set(high), Ops::Set(factor - high * 65536)};
+}
 
-// Sixteen pixels sharing eight chroma samples (4:2:0 after up-sampling,
-// 4:2:2): each chroma term is formed once per sample and the luma term once
-// per pixel for all three colours, then added in 32 bits as the plain
-// formula adds them. Returns the first pixel left for the loops after it.
-template <class Pack>
+template <class Ops>
+typename Ops::Halves Product(typename Ops::V x, const typename Ops::Halves& factor) {
+  return {Ops::Add(Ops::MulHigh(x, factor.low), Ops::MulLow(x, factor.high)), Ops::MulLow(x, factor.low)};
+}
+
+// -1 in each lane where low + ~inverted (a low half and an inverted one)
+// stays below 65536, 0 where it carries.
+template <class Ops>
+typename Ops::V NoCarry(typename Ops::V low, typename Ops::V inverted) {
+  return Ops::Equal(Ops::SubUnsigned(low, inverted), Ops::Set(0));
+}
+
+// A chroma term with its low half inverted, ready to be added to luma terms.
+template <class Ops>
+typename Ops::Halves Inverted(const typename Ops::Halves& t) {
+  return {t.high, Ops::Not(t.low)};
+}
+
+// Pixel pairs sharing a chroma sample (4:2:0 after up-sampling, 4:2:2):
+// even and odd pixels are taken apart, so that each chroma term, formed
+// once per sample, lines up with both without being widened; the Pack
+// puts the pixels back in order as it writes them. Returns the first
+// pixel left for the loops after it.
+template <class Ops, class Pack>
 int32_t ConvertRowPairs(const RowConversion& c, const uint8_t* luma, const uint8_t* cb,
-                            const uint8_t* cr, uint8_t* out, int32_t width) {
-  const Split blue = SplitPair(c.cb_blue, 0);           // (u, v)
-  const Split green = SplitPair(c.cb_green, c.cr_green);
-  const Split red = SplitPair(0, c.cr_red);
-  // gain = gain_high * 65536 + gain_low, gain_low in int16.
-  const int32_t gain_high = (c.gain + 32768) >> 16;
-  const __m128i gain_low = _mm_set1_epi16(static_cast<int16_t>(c.gain - gain_high * 65536));
-  const __m128i gain_high16 = _mm_set1_epi16(static_cast<int16_t>(gain_high));
-  const __m128i zero = _mm_setzero_si128();
-  const __m128i luma_offset = _mm_set1_epi16(static_cast<int16_t>(c.offset));
-  const __m128i chroma_offset = _mm_set1_epi16(128);
+                        const uint8_t* cr, uint8_t* out, int32_t width) {
+  using V = typename Ops::V;
+  using Halves = typename Ops::Halves;
+  const Halves gain = SplitFactor<Ops>(c.gain);
+  const Halves blue = SplitFactor<Ops>(c.cb_blue), red = SplitFactor<Ops>(c.cr_red);
+  const Halves green_u = SplitFactor<Ops>(c.cb_green), green_v = SplitFactor<Ops>(c.cr_green);
+  const V luma_offset = Ops::Set(c.offset), chroma_offset = Ops::Set(128), one = Ops::Set(1);
   int32_t j = 0;
-  for (; j + 16 <= width; j += 16) {
-    const __m128i y16 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(luma + j));
-    __m128i luma_terms[4];  // (Y - offset) x gain of pixels 0-3, 4-7, 8-11, 12-15
-    for (int h = 0; h < 2; ++h) {
-      const __m128i l = _mm_sub_epi16(h ? _mm_unpackhi_epi8(y16, zero) : _mm_unpacklo_epi8(y16, zero),
-                                      luma_offset);
-      // The 32-bit product from its 16-bit halves: l x gain_low, then
-      // l x gain_high added to the high half.
-      const __m128i low = _mm_mullo_epi16(l, gain_low);
-      const __m128i high = _mm_add_epi16(_mm_mulhi_epi16(l, gain_low), _mm_mullo_epi16(l, gain_high16));
-      luma_terms[2 * h] = _mm_unpacklo_epi16(low, high);
-      luma_terms[2 * h + 1] = _mm_unpackhi_epi16(low, high);
+  for (; j + Ops::kPixels <= width; j += Ops::kPixels) {
+    const V y = Ops::LoadLuma(luma + j);
+    const V u = Ops::Sub(Ops::LoadChroma(cb + j / 2), chroma_offset);
+    const V v = Ops::Sub(Ops::LoadChroma(cr + j / 2), chroma_offset);
+    // (Y - offset) x gain of the even and the odd pixels, high half + 1.
+    Halves luma_term[2];
+    for (int odd = 0; odd < 2; ++odd) {
+      luma_term[odd] = Product<Ops>(Ops::Sub(odd ? Ops::Odd(y) : Ops::Even(y), luma_offset), gain);
+      luma_term[odd].high = Ops::Add(luma_term[odd].high, one);
     }
-    const __m128i u = _mm_sub_epi16(
-        _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(cb + j / 2)), zero), chroma_offset);
-    const __m128i v = _mm_sub_epi16(
-        _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(cr + j / 2)), zero), chroma_offset);
-    const __m128i uv0 = _mm_unpacklo_epi16(u, v), uv1 = _mm_unpackhi_epi16(u, v);
-    auto colour = [&](const Split& s) {
-      const __m128i c0 = Products(uv0, s), c1 = Products(uv1, s);
-      const __m128i t0 = _mm_add_epi32(luma_terms[0], _mm_unpacklo_epi32(c0, c0));
-      const __m128i t1 = _mm_add_epi32(luma_terms[1], _mm_unpackhi_epi32(c0, c0));
-      const __m128i t2 = _mm_add_epi32(luma_terms[2], _mm_unpacklo_epi32(c1, c1));
-      const __m128i t3 = _mm_add_epi32(luma_terms[3], _mm_unpackhi_epi32(c1, c1));
-      const __m128i w0 = _mm_packs_epi32(_mm_srai_epi32(t0, 16), _mm_srai_epi32(t1, 16));
-      const __m128i w1 = _mm_packs_epi32(_mm_srai_epi32(t2, 16), _mm_srai_epi32(t3, 16));
-      return _mm_packus_epi16(w0, w1);
-    };
-    const __m128i b = colour(blue), g = colour(green), r = colour(red);
-    const __m128i bg0 = _mm_unpacklo_epi8(b, g), bg1 = _mm_unpackhi_epi8(b, g);
-    const __m128i r0 = _mm_unpacklo_epi8(r, zero), r1 = _mm_unpackhi_epi8(r, zero);
-    const __m128i p0 = Pack::Four(_mm_unpacklo_epi16(bg0, r0));
-    const __m128i p1 = Pack::Four(_mm_unpackhi_epi16(bg0, r0));
-    const __m128i p2 = Pack::Four(_mm_unpacklo_epi16(bg1, r1));
-    const __m128i p3 = Pack::Four(_mm_unpackhi_epi16(bg1, r1));
-    __m128i* o = reinterpret_cast<__m128i*>(out + 3 * j);
-    _mm_storeu_si128(o, _mm_or_si128(p0, _mm_slli_si128(p1, 12)));
-    _mm_storeu_si128(o + 1, _mm_or_si128(_mm_srli_si128(p1, 4), _mm_slli_si128(p2, 8)));
-    _mm_storeu_si128(o + 2, _mm_or_si128(_mm_srli_si128(p2, 8), _mm_slli_si128(p3, 4)));
+    // Green's two products added with their carry.
+    const Halves green_cb = Product<Ops>(u, green_u), green_cr = Product<Ops>(v, green_v);
+    const Halves green = {
+        Ops::Add(Ops::Add(green_cb.high, green_cr.high),
+                 Ops::Add(one, NoCarry<Ops>(green_cb.low, Ops::Not(green_cr.low)))),
+        Ops::Add(green_cb.low, green_cr.low)};
+    const Halves chroma_terms[3] = {Inverted<Ops>(Product<Ops>(u, blue)), Inverted<Ops>(green),
+                                       Inverted<Ops>(Product<Ops>(v, red))};
+    V colours[3][2];  // blue, green, red of the even and the odd pixels, unclamped
+    for (int k = 0; k < 3; ++k)
+      for (int odd = 0; odd < 2; ++odd)
+        colours[k][odd] = Ops::Add(Ops::Add(luma_term[odd].high, chroma_terms[k].high),
+                                   NoCarry<Ops>(luma_term[odd].low, chroma_terms[k].low));
+    Pack::Store(out + 3 * j, colours);
   }
   return j;
 }
 
+// The 16-bit lane operations of ConvertRowPairs in SSE2, sixteen pixels at
+// a time.
+struct Ops128 {
+  using V = __m128i;
+  struct Halves {
+    V high, low;
+  };
+  static const int kPixels = 16;
+  static V Set(int32_t value) { return _mm_set1_epi16(static_cast<int16_t>(value)); }
+  static V Add(V a, V b) { return _mm_add_epi16(a, b); }
+  static V Sub(V a, V b) { return _mm_sub_epi16(a, b); }
+  static V MulHigh(V a, V b) { return _mm_mulhi_epi16(a, b); }
+  static V MulLow(V a, V b) { return _mm_mullo_epi16(a, b); }
+  static V SubUnsigned(V a, V b) { return _mm_subs_epu16(a, b); }
+  static V Equal(V a, V b) { return _mm_cmpeq_epi16(a, b); }
+  static V Not(V a) { return _mm_xor_si128(a, _mm_set1_epi32(-1)); }
+  static V Even(V bytes) { return _mm_and_si128(bytes, _mm_set1_epi16(0xFF)); }
+  static V Odd(V bytes) { return _mm_srli_epi16(bytes, 8); }
+  static V LoadLuma(const uint8_t* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); }
+  static V LoadChroma(const uint8_t* p) {
+    return _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p)), _mm_setzero_si128());
+  }
+};
+
+// Sixteen pixels' colours, even and odd apart, clamped and written in
+// order with PackFourPixels.
+struct PackSse2 {
+  static void Store(uint8_t* out, const __m128i (&colours)[3][2]) {
+    __m128i bytes[3];
+    for (int k = 0; k < 3; ++k)
+      bytes[k] = _mm_packus_epi16(_mm_unpacklo_epi16(colours[k][0], colours[k][1]),
+                                  _mm_unpackhi_epi16(colours[k][0], colours[k][1]));
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i bg0 = _mm_unpacklo_epi8(bytes[0], bytes[1]), bg1 = _mm_unpackhi_epi8(bytes[0], bytes[1]);
+    const __m128i r0 = _mm_unpacklo_epi8(bytes[2], zero), r1 = _mm_unpackhi_epi8(bytes[2], zero);
+    const __m128i p0 = PackFourPixels(_mm_unpacklo_epi16(bg0, r0));
+    const __m128i p1 = PackFourPixels(_mm_unpackhi_epi16(bg0, r0));
+    const __m128i p2 = PackFourPixels(_mm_unpacklo_epi16(bg1, r1));
+    const __m128i p3 = PackFourPixels(_mm_unpackhi_epi16(bg1, r1));
+    __m128i* o = reinterpret_cast<__m128i*>(out);
+    _mm_storeu_si128(o, _mm_or_si128(p0, _mm_slli_si128(p1, 12)));
+    _mm_storeu_si128(o + 1, _mm_or_si128(_mm_srli_si128(p1, 4), _mm_slli_si128(p2, 8)));
+    _mm_storeu_si128(o + 2, _mm_or_si128(_mm_srli_si128(p2, 8), _mm_slli_si128(p3, 4)));
+  }
+};
+
+// For byte shuffles: where output byte i of each 16-byte third of sixteen
+// pixels' 48 comes from, per colour, when each colour's bytes hold the even
+// pixels then the odd ones; -128 (a zero byte) where another colour's is.
+struct PackOrder {
+  alignas(16) int8_t index[3][3][16];  // [third][colour][byte]
+};
+constexpr PackOrder MakePackOrder() {
+  PackOrder order = {};
+  for (int n = 0; n < 48; ++n)
+    for (int colour = 0; colour < 3; ++colour) {
+      const int pixel = n / 3;
+      const int from = pixel & 1 ? 8 + pixel / 2 : pixel / 2;
+      order.index[n / 16][colour][n % 16] = static_cast<int8_t>(n % 3 == colour ? from : -128);
+    }
+  return order;
+}
+constexpr PackOrder kPackOrder = MakePackOrder();
+
 }  // namespace
 
-// ConvertRowPairs with the SSSE3 packer, in colour_ssse3.cpp (built for
+// ConvertRowPairs with byte shuffles, in colour_ssse3.cpp (built for
 // SSSE3; call it only where the processor has it).
 int32_t colour_row_pairs_ssse3(const RowConversion& c, const uint8_t* luma, const uint8_t* cb,
                                const uint8_t* cr, uint8_t* out, int32_t width);

@@ -1,4 +1,4 @@
-// The 4:2:x colour conversion loop with one byte shuffle per four pixels,
+// The 4:2:x colour conversion loop with byte shuffles to order the output,
 // for processors with SSSE3 (this file is built with -mssse3).
 #include "mpeg/colour_rows.h"
 
@@ -7,12 +7,19 @@
 
 namespace {
 
-// Four pixels held as B G R 0 in each 32-bit lane, packed into the low
-// twelve bytes; the rest are zero.
+// Sixteen pixels' colours, even and odd apart, clamped to bytes and
+// shuffled into their 48 output bytes, three shuffles to each sixteen.
 struct PackSsse3 {
-  static __m128i Four(__m128i bgr0) {
-    const __m128i order = _mm_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1);
-    return _mm_shuffle_epi8(bgr0, order);
+  static void Store(uint8_t* out, const __m128i (&colours)[3][2]) {
+    __m128i bytes[3];
+    for (int k = 0; k < 3; ++k) bytes[k] = _mm_packus_epi16(colours[k][0], colours[k][1]);
+    for (int third = 0; third < 3; ++third) {
+      const __m128i* order = reinterpret_cast<const __m128i*>(kPackOrder.index[third]);
+      const __m128i v = _mm_or_si128(_mm_or_si128(_mm_shuffle_epi8(bytes[0], order[0]),
+                                                  _mm_shuffle_epi8(bytes[1], order[1])),
+                                     _mm_shuffle_epi8(bytes[2], order[2]));
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(out) + third, v);
+    }
   }
 };
 
@@ -20,6 +27,6 @@ struct PackSsse3 {
 
 int32_t colour_row_pairs_ssse3(const RowConversion& c, const uint8_t* luma, const uint8_t* cb,
                                const uint8_t* cr, uint8_t* out, int32_t width) {
-  return ConvertRowPairs<PackSsse3>(c, luma, cb, cr, out, width);
+  return ConvertRowPairs<Ops128, PackSsse3>(c, luma, cb, cr, out, width);
 }
 #endif

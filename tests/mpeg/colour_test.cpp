@@ -249,45 +249,60 @@ TEST(UpsampleChroma, LeavesOtherFormatsAlone) {
 
 namespace {
 
-// Every luma and chroma value with each distinct matrix, through whichever
-// row loop the build uses, against the formula worked out directly.
+// Every luma and chroma value with each distinct matrix, through every row
+// loop, against the formula worked out directly: 4:4:4 rows take the
+// per-pixel loops, 4:2:2 rows the pair loops. Cb is the row number and Cr
+// runs along a row; the 256 lumas of a row meet every chroma sample there.
 TEST(ConvertToBgr, EverySampleTripleGivesTheFormulasBytes) {
-  const int width = 264, stride = 272, rows = 256;  // one Cb value per row, Cr along a row block
-  for (int matrix : {0, 1, 4, 7}) {
-    SCOPED_TRACE("matrix " + std::to_string(matrix));
-    ColourSequence s = Mpeg2Sequence(width, rows, 4);
-    s.stride = stride;
-    s.chroma_format = 3;
-    s.colour_description = 1;
-    s.matrix_coefficients = matrix;
-    const ColourConversion r = build_colour_conversion(s);
-    std::vector<uint8_t> y(stride * rows), cb(stride * rows), cr(stride * rows);
-    std::vector<uint8_t> pixels(r.output_stride * rows);
-    auto clamp = [](int v) { return v < 0 ? 0 : (v > 255 ? 255 : v); };
-    for (int red_chroma = 0; red_chroma < 256; ++red_chroma) {
-      for (int i = 0; i < rows; ++i)
-        for (int j = 0; j < stride; ++j) {
-          y[i * stride + j] = static_cast<uint8_t>(j * 7 + i);
-          cb[i * stride + j] = static_cast<uint8_t>(i);
-          cr[i * stride + j] = static_cast<uint8_t>(red_chroma + j);
-        }
-      convert_to_bgr(YuvPlanes{y.data(), cb.data(), cr.data(), stride, rows, 3}, r, pixels.data());
-      for (int i = 0; i < rows; ++i)
-        for (int j = 0; j < width; ++j) {
-          const int l = (y[i * stride + j] - 16) * r.luma_gain;
-          const int u = cb[i * stride + j] - 128, v = cr[i * stride + j] - 128;
-          const uint8_t* p = &pixels[i * r.output_stride + 3 * j];
-          const int want[3] = {clamp((l + u * r.cb_to_blue) >> 16),
-                               clamp((l + u * r.cb_to_green + v * r.cr_to_green) >> 16),
-                               clamp((l + v * r.cr_to_red) >> 16)};
-          for (int k = 0; k < 3; ++k)
-            if (p[k] != want[k]) {
-              FAIL() << "Y " << int{y[i * stride + j]} << " Cb " << u + 128 << " Cr " << v + 128
-                     << " byte " << k << ": " << int{p[k]} << " not " << want[k];
+  const int width = 264, stride = 272, rows = 256;
+  auto clamp = [](int v) { return static_cast<uint8_t>(v < 0 ? 0 : (v > 255 ? 255 : v)); };
+  for (int format : {3, 2})
+    for (int matrix : {0, 1, 4, 7}) {
+      SCOPED_TRACE("format " + std::to_string(format) + " matrix " + std::to_string(matrix));
+      ColourSequence s = Mpeg2Sequence(width, rows, 4);
+      s.stride = stride;
+      s.chroma_format = format;
+      s.colour_description = 1;
+      s.matrix_coefficients = matrix;
+      const ColourConversion r = build_colour_conversion(s);
+      std::vector<uint8_t> y(stride * rows), cb(stride * rows), cr(stride * rows);
+      std::vector<uint8_t> want(r.output_stride * rows), pixels(r.output_stride * rows);
+      for (int red_chroma = 0; red_chroma < 256; ++red_chroma) {
+        for (int i = 0; i < rows; ++i)
+          for (int j = 0; j < stride; ++j) {
+            y[i * stride + j] = static_cast<uint8_t>(j * 7 + i);
+            cb[i * stride + j] = static_cast<uint8_t>(i);
+            cr[i * stride + j] = static_cast<uint8_t>(red_chroma + j);
+          }
+        for (int i = 0; i < rows; ++i)
+          for (int j = 0; j < width; ++j) {
+            const int at = i * stride + (format == 3 ? j : j / 2);
+            const int l = (y[i * stride + j] - 16) * r.luma_gain;
+            const int u = cb[at] - 128, v = cr[at] - 128;
+            uint8_t* p = &want[i * r.output_stride + 3 * j];
+            p[0] = clamp((l + u * r.cb_to_blue) >> 16);
+            p[1] = clamp((l + u * r.cb_to_green + v * r.cr_to_green) >> 16);
+            p[2] = clamp((l + v * r.cr_to_red) >> 16);
+          }
+        for (int loops : {kColourLoopsPlain, kColourLoopsSse2, kColourLoopsSsse3, kColourLoopsAvx2}) {
+          const int used = colour_row_loops(loops);
+          convert_to_bgr(YuvPlanes{y.data(), cb.data(), cr.data(), stride, rows, format}, r, pixels.data());
+          if (pixels == want) continue;
+          for (int i = 0; i < rows; ++i)
+            for (int j = 0; j < width; ++j) {
+              const int at = i * r.output_stride + 3 * j;
+              for (int k = 0; k < 3; ++k)
+                if (pixels[at + k] != want[at + k]) {
+                  colour_row_loops(kColourLoopsAvx2);
+                  FAIL() << "row loops " << used << ": Y " << int{y[i * stride + j]} << " Cb " << i
+                         << " Cr " << int{cr[i * stride + (format == 3 ? j : j / 2)]} << " byte " << k
+                         << ": " << int{pixels[at + k]} << " not " << int{want[at + k]};
+                }
             }
         }
+      }
     }
-  }
+  colour_row_loops(kColourLoopsAvx2);
 }
 
 }  // namespace
