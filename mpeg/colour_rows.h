@@ -117,6 +117,7 @@ inline int32_t ConvertRowSse2(const RowConversion& c, const uint8_t* luma, const
 // (~low) where it is added to another term: (a + b) >> 16 is then
 // a.high + b.high + 1 when a.low > ~b.low (unsigned), else + 0. The highs
 // are formed modulo 65536; the true result lies in int16, so it is exact.
+
 // A factor as high * 65536 + low with low in int16, so that the product of
 // a 9-bit signed sample x is (mulhi(x, low) + x * high) * 65536 +
 // mullo(x, low) with both halves in 16 bits.
