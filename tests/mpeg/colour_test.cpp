@@ -235,6 +235,23 @@ TEST(UpsampleChroma, LastRowsOfA480LinePicture) {
   }
 }
 
+// Heights that end inside a group of four output rows: every row is
+// written, and nothing past the last one.
+TEST(UpsampleChroma, OddHeightsWriteTheirRowsAndNoMore) {
+  const int stride = 16;
+  for (int height : {1, 2, 3, 5, 6, 7, 9, 13})
+    for (int progressive : {1, 0}) {
+      SCOPED_TRACE("height " + std::to_string(height) + (progressive ? " progressive" : " interlaced"));
+      std::vector<uint8_t> cb(stride * (height + 1), 0xEE), cr = cb, y(stride * height);
+      for (int k = 0; k < height; ++k) cb[k * stride] = cr[k * stride] = 0;
+      for (int i = 0; i < stride * height; i += stride) cb[i + stride / 2] = cr[i + stride / 2] = 0x77;
+      upsample_chroma({y.data(), cb.data(), cr.data(), stride, height, 1}, progressive);
+      for (int r = 0; r < height; ++r) EXPECT_NE(0x77, cb[r * stride + stride / 2]) << "row " << r;
+      EXPECT_EQ(std::vector<uint8_t>(stride, 0xEE), std::vector<uint8_t>(cb.end() - stride, cb.end()));
+      EXPECT_EQ(cb, cr);
+    }
+}
+
 TEST(UpsampleChroma, LeavesOtherFormatsAlone) {
   for (int format : {2, 3}) {
     std::vector<uint8_t> cb = RampPlane(16, 16), cr = cb, y(256);
