@@ -22,6 +22,10 @@ struct RowConversion {
 #if defined(__SSE2__)
 namespace {
 
+// The high half of a coefficient split as high * 65536 + low with low in
+// int16; both loops below split their coefficients so.
+inline int32_t HighHalf(int32_t coefficient) { return (coefficient + 32768) >> 16; }
+
 // A coefficient as high * 65536 + low with both halves in int16, so that
 // pmaddwd forms its products exactly in 32 bits.
 struct Split {
@@ -29,7 +33,7 @@ struct Split {
 };
 
 inline Split SplitPair(int32_t a, int32_t b) {
-  const int32_t ah = (a + 32768) >> 16, bh = (b + 32768) >> 16;
+  const int32_t ah = HighHalf(a), bh = HighHalf(b);
   const int32_t al = a - ah * 65536, bl = b - bh * 65536;
   Split s;
   s.low = _mm_set1_epi32(static_cast<int32_t>((static_cast<uint32_t>(bl) << 16) | (al & 0xFFFF)));
@@ -123,7 +127,7 @@ inline int32_t ConvertRowSse2(const RowConversion& c, const uint8_t* luma, const
 // mullo(x, low) with both halves in 16 bits.
 template <class Ops>
 typename Ops::Halves SplitFactor(int32_t factor) {
-  const int32_t high = (factor + 32768) >> 16;
+  const int32_t high = HighHalf(factor);
   return {Ops::Set(high), Ops::Set(factor - high * 65536)};
 }
 
