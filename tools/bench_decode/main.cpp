@@ -5,7 +5,7 @@
 // to this source) in DIR (default /tmp/bench_decode) and measures those.
 //
 // Per stream, in processor time (user + system, ours and the child
-// processes'), best of three: our decode-all to BGR, `ffmpeg -threads 1 -an
+// processes'), best of three rounds that each run all four: our decode-all to BGR, `ffmpeg -threads 1 -an
 // -pix_fmt bgr24 -f null -` (the same output) and `ffmpeg -threads 1 -an -f
 // null -` (no conversion), with our speed as a multiple of each. ffmpeg
 // reads the stream four times over (concat:FILE|FILE|FILE|FILE, every frame
@@ -36,6 +36,7 @@ const char* const kStreams[] = {"sd_720x480i_8M.mpg", "hd_1920x1080i_20M.mpg", "
 const int kRuns = 3;
 const int kPositions = 20;
 const int kLoops = 4;  // passes of ffmpeg over the stream per run
+const std::string kFfmpeg = "ffmpeg -nostdin -v error -threads 1 ";
 
 double cpu_seconds(int who) {
   rusage u;
@@ -48,16 +49,6 @@ double time_command(const std::string& command) {
   const double start = cpu_seconds(RUSAGE_CHILDREN);
   if (system((command + " >/dev/null 2>&1").c_str()) != 0) return -1;
   return cpu_seconds(RUSAGE_CHILDREN) - start;
-}
-
-double best_of_runs(const std::string& command) {
-  double best = 1e30;
-  for (int run = 0; run < kRuns; ++run) {
-    const double t = time_command(command);
-    if (t < 0) return -1;
-    best = std::min(best, t);
-  }
-  return best;
 }
 
 std::string quoted(const std::string& s) { return "'" + s + "'"; }
@@ -101,20 +92,44 @@ struct Row {
   int rendered;
 };
 
-// Best-of-three decode-all in this process; frames counted on the way.
+// One decode-all in this process, frames counted on the way; negative
+// when the stream does not open.
 double our_decode_all(const char* path, int64_t& frames) {
-  double best = 1e30;
+  BitmapHeader bitmap;
+  if (!preview_open(path, nullptr, &bitmap, nullptr)) return -1;
+  std::vector<uint8_t> pixels(bitmap.biSizeImage);
+  frames = 0;
+  const double start = cpu_seconds(RUSAGE_SELF);
+  preview_decode_all(pixels.data(), count_frame, &frames);
+  const double seconds = cpu_seconds(RUSAGE_SELF) - start;
+  preview_close();
+  return seconds;
+}
+
+double keep_best(double best, double t) { return t < 0 || best < 0 ? -1 : std::min(best, t); }
+
+// Best of kRuns rounds. Each round runs ours and ffmpeg's three commands
+// one after the other, so that the machine's load, which changes by the
+// minute here, weighs on both sides alike.
+void measure_decode_all(const char* path, Row& row) {
+  // ffmpeg reads the stream kLoops times over in one process (the concat
+  // protocol: -stream_loop loses a GOP at each turn), so that its start,
+  // taken off, weighs little against the noise.
+  std::string joined = path;
+  for (int k = 1; k < kLoops; ++k) joined += std::string("|") + path;
+  const std::string input =
+      kFfmpeg + "-i " + quoted("concat:" + joined) + " -an -fps_mode passthrough ";
+  double ours = 1e30, start = 1e30, bgr = 1e30, null = 1e30;
   for (int run = 0; run < kRuns; ++run) {
-    BitmapHeader bitmap;
-    if (!preview_open(path, nullptr, &bitmap, nullptr)) return -1;
-    std::vector<uint8_t> pixels(bitmap.biSizeImage);
-    frames = 0;
-    const double start = cpu_seconds(RUSAGE_SELF);
-    preview_decode_all(pixels.data(), count_frame, &frames);
-    best = std::min(best, cpu_seconds(RUSAGE_SELF) - start);
-    preview_close();
+    ours = keep_best(ours, our_decode_all(path, row.frames));
+    start = keep_best(start, time_command(input + "-frames:v 0 -f null -"));
+    bgr = keep_best(bgr, time_command(input + "-pix_fmt bgr24 -f null -"));
+    null = keep_best(null, time_command(input + "-f null -"));
   }
-  return best;
+  row.ours = ours;
+  row.start = start;
+  row.bgr = (bgr - start) / kLoops;
+  row.null = (null - start) / kLoops;
 }
 
 bool measure(const char* path, const std::string& mpegframe, Row& row) {
@@ -126,19 +141,7 @@ bool measure(const char* path, const std::string& mpegframe, Row& row) {
   row.name = row.name.substr(row.name.rfind('/') + 1);
   row.width = info.width;
   row.height = info.height;
-  row.ours = our_decode_all(path, row.frames);
-  const std::string ffmpeg = "ffmpeg -nostdin -v error -threads 1 ";
-  // ffmpeg reads the stream kLoops times over in one process (the concat
-  // protocol: -stream_loop loses a GOP at each turn), so that its start,
-  // taken off, weighs little against the noise.
-  std::string joined = path;
-  for (int k = 1; k < kLoops; ++k) joined += std::string("|") + path;
-  const std::string input =
-      ffmpeg + "-i " + quoted("concat:" + joined) + " -an -fps_mode passthrough ";
-  row.start = best_of_runs(input + "-frames:v 0 -f null -");
-  row.bgr = (best_of_runs(input + "-pix_fmt bgr24 -f null -") - row.start) / kLoops;
-  row.null = (best_of_runs(input + "-f null -") - row.start) / kLoops;
-
+  measure_decode_all(path, row);
   const long long size = file_size(path);
   const double seconds =
       info.frame_rate_numerator
@@ -159,7 +162,7 @@ bool measure(const char* path, const std::string& mpegframe, Row& row) {
                                       std::to_string(at)) * 1000);
     char t[32];
     snprintf(t, sizeof t, "%.3f", seconds * permille / 1000);
-    seek_ms.push_back(time_command(ffmpeg + "-ss " + t + " -i " + quoted(path) +
+    seek_ms.push_back(time_command(kFfmpeg + "-ss " + t + " -i " + quoted(path) +
                                    " -an -frames:v 1 -f null -") * 1000);
   }
   row.render_ms = median(render_ms);
