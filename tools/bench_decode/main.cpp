@@ -5,18 +5,23 @@
 // to this source) in DIR (default /tmp/bench_decode) and measures those.
 //
 // Per stream, in processor time (user + system, ours and the child
-// processes'), best of three rounds that each run all four: our decode-all to BGR, `ffmpeg -threads 1 -an
-// -pix_fmt bgr24 -f null -` (the same output) and `ffmpeg -threads 1 -an -f
-// null -` (no conversion), with our speed as a multiple of each. ffmpeg
-// reads the stream four times over (concat:FILE|FILE|FILE|FILE, every frame
-// passed through) and its own start (the same command stopping before its
-// first frame) is taken off, as our open is off ours, and shown on its own.
-// Then, at 20 random positions, the median open-plus-render latency in this
-// process, and the median whole-process time of `mpegframe FILE --pos
-// BYTES` against `ffmpeg -ss T -i FILE -frames:v 1 -f null -` at the
-// matching time.
+// processes'), best of three rounds that each run all four: our decode-all
+// to BGR, `ffmpeg -threads 1 -filter_threads 1 -an -pix_fmt bgr24 -f null -`
+// (the same output), `ffmpeg ... -f null -` (no conversion) and ffmpeg's
+// own start (the same command stopping before its first frame), with our
+// speed as a multiple of each. ffmpeg reads the stream four times over
+// (concat:FILE|FILE|FILE|FILE, every frame passed through) and its start
+// is taken off, as our open is off ours, and shown on its own. Then, at 20
+// random positions, the median open-plus-render latency in this process,
+// and the median whole-process time of `mpegframe FILE --pos BYTES`
+// against `ffmpeg -ss T -i FILE -frames:v 1 -f null -` at the matching
+// time.
 // Processor time keeps other work on a shared machine from weighing on
-// either side.
+// either side; one processor for everything keeps the two processors'
+// speeds apart; -filter_threads 1 keeps ffmpeg's conversion in one thread
+// too, as ours is (by default it is sliced across threads, whose waiting
+// adds processor time).
+#include <sched.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -36,7 +41,7 @@ const char* const kStreams[] = {"sd_720x480i_8M.mpg", "hd_1920x1080i_20M.mpg", "
 const int kRuns = 3;
 const int kPositions = 20;
 const int kLoops = 4;  // passes of ffmpeg over the stream per run
-const std::string kFfmpeg = "ffmpeg -nostdin -v error -threads 1 ";
+const std::string kFfmpeg = "ffmpeg -nostdin -v error -threads 1 -filter_threads 1 ";
 
 double cpu_seconds(int who) {
   rusage u;
@@ -191,6 +196,18 @@ void print_table(const std::vector<Row>& rows) {
   }
 }
 
+// Keeps this process and every command it starts on the processor it
+// started on: the two of a shared machine can differ in speed by a quarter,
+// which would otherwise fall on one side of a ratio.
+void stay_on_one_processor() {
+  const int processor = sched_getcpu();
+  if (processor < 0) return;
+  cpu_set_t set;
+  CPU_ZERO(&set);
+  CPU_SET(processor, &set);
+  sched_setaffinity(0, sizeof set, &set);
+}
+
 int usage() {
   fprintf(stderr, "usage: bench_decode [--dir DIR] [--seconds N] [FILE...]\n");
   return 2;
@@ -217,6 +234,7 @@ int main(int argc, char** argv) {
     }
     for (const char* name : kStreams) files.push_back(dir + "/" + name);
   }
+  stay_on_one_processor();
   const std::string mpegframe = own_folder() + "/mpegframe";
   std::vector<Row> rows;
   for (const std::string& file : files) {
