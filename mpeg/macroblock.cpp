@@ -44,24 +44,99 @@ int WrapVector(int v, int f) {
 // headers cannot make shifts undefined.
 int FCode(int f_code) { return f_code < 1 ? 1 : (f_code > 9 ? 9 : f_code); }
 
-int Dmvector(Reader& r, uint32_t& pos) {
-  VlcValue v = vlc_dmvector(Peek(r, pos, 2));
-  if (v.length) get_bits(r, pos, v.length);
+// The reader's position as a count of bits from buffer[0], for the block
+// loop that keeps it in a register. A read that ends on a byte boundary
+// leaves that byte current, as get_bits does.
+uint32_t BitIndex(const Reader& r, uint32_t pos) { return pos * 8 + 8 - r.bits_left; }
+void StoreBitIndex(Reader& r, uint32_t& pos, uint32_t bit) {
+  pos = (bit - 1) >> 3;
+  r.bits_left = bit & 7 ? 8 - (bit & 7) : 0;
+}
+
+// The 32 bits from bit `bit` on, of which at least 25 are data when the
+// four bytes from bit >> 3 are.
+uint32_t BitsAt(const uint8_t* buffer, uint32_t bit) {
+  const uint8_t* b = buffer + (bit >> 3);
+  const uint32_t word = static_cast<uint32_t>(b[0]) << 24 | static_cast<uint32_t>(b[1]) << 16 |
+                        static_cast<uint32_t>(b[2]) << 8 | b[3];
+  return word << (bit & 7);
+}
+
+// Reads through the reader, which refills and ends at the end of the data.
+struct ReaderBits {
+  Reader& r;
+  uint32_t& pos;
+  uint32_t Peek(int n) { return ::Peek(r, pos, n); }
+  uint32_t Get(int n) { return get_bits(r, pos, n); }
+  bool Failed() const { return ::Failed(pos); }
+};
+
+// Reads at a bit index held in a register, for a macroblock header that
+// lies wholly inside the data (kLongestHeaderBytes): plain loads, no
+// refill, no end.
+struct DataBits {
+  const uint8_t* buffer;
+  uint32_t bit;
+  uint32_t Word() const { return BitsAt(buffer, bit); }
+  uint32_t Peek(int n) { return Word() >> (32 - n); }  // n = 1..25
+  uint32_t Get(int n) {
+    const uint32_t value = Peek(n);
+    bit += static_cast<uint32_t>(n);
+    return value;
+  }
+  bool Failed() const { return false; }
+};
+
+// The most a macroblock's modes, vectors and pattern take: type 9, weight
+// code 2, motion type 2, DCT type 1, quantiser 5, two directions of two
+// vectors of field select 1 and two components of code 11, residual 8 and
+// dmvector 2, marker 1, pattern 15: 207 bits, and BitsAt's four bytes.
+constexpr uint32_t kLongestHeaderBytes = 26 + 4;
+
+// A vector component from the 32 bits at the reader, of which at least 19
+// are data; `length` gets the bits it takes (code and residual, one read).
+int MotionFromWord(uint32_t word, int f_code, int predictor, int& length) {
+  const int r_size = FCode(f_code) - 1;
+  const int f = 1 << r_size;
+  const VlcValue code = vlc_motion_code(word >> 21);
+  length = code.length;
+  if (!code.length) return WrapVector(predictor, f);
+  if (r_size == 0 || code.value == 0) return WrapVector(predictor + code.value, f);
+  length += r_size;
+  const int residual = static_cast<int>((word >> (32 - length)) & (f - 1));
+  const int magnitude = ((code.value < 0 ? -code.value : code.value) - 1) * f + residual + 1;
+  return WrapVector(predictor + (code.value < 0 ? -magnitude : magnitude), f);
+}
+
+int MotionComponent(ReaderBits& bits, int f_code, int predictor) {
+  return decode_motion_component(bits.r, bits.pos, f_code, predictor);
+}
+int MotionComponent(DataBits& bits, int f_code, int predictor) {
+  int length;
+  const int vector = MotionFromWord(bits.Word(), f_code, predictor, length);
+  bits.bit += static_cast<uint32_t>(length);
+  return vector;
+}
+
+template <class Bits>
+int Dmvector(Bits& bits) {
+  VlcValue v = vlc_dmvector(bits.Peek(2));
+  if (v.length) bits.Get(v.length);
   return v.value;
 }
 
 // motion_vector(v, s) in the syntax: both components, with dual-prime
 // dmvectors after each. `halve_y` / `full_pel` mark vectors whose stored
 // predictors are in twice the units of the coded vector.
-void MotionVector(Reader& r, uint32_t& pos, MacroblockModes& m, const MacroblockParams& p, int v,
-                  int s, int dmvector[2]) {
+template <class Bits>
+void MotionVector(Bits& bits, MacroblockModes& m, const MacroblockParams& p, int v, int s, int dmvector[2]) {
   const int full_pel = s ? p.full_pel_backward_vector : p.full_pel_forward_vector;
   const bool halve_y = m.mv_format == 1 && p.picture_structure == PICTURE_FRAME;
   for (int t = 0; t < 2; ++t) {
     const int shift = full_pel || (t == 1 && halve_y);
-    const int vector = decode_motion_component(r, pos, p.f_code[s][t], m.PMV[v][s][t] >> shift);
+    const int vector = MotionComponent(bits, p.f_code[s][t], m.PMV[v][s][t] >> shift);
     m.PMV[v][s][t] = vector * (1 << shift);
-    if (m.dmv) dmvector[t] = Dmvector(r, pos);
+    if (m.dmv) dmvector[t] = Dmvector(bits);
   }
 }
 
@@ -83,18 +158,19 @@ void DualPrimeVectors(MacroblockModes& m, const MacroblockParams& p, const int d
   }
 }
 
-void MotionVectors(Reader& r, uint32_t& pos, MacroblockModes& m, const MacroblockParams& p, int s) {
+template <class Bits>
+void MotionVectors(Bits& bits, MacroblockModes& m, const MacroblockParams& p, int s) {
   int dmvector[2] = {0, 0};
   if (m.motion_vector_count == 1) {
-    if (m.mv_format == 1 && !m.dmv) m.field_select[0][s] = get_bits(r, pos, 1) & 1;
-    MotionVector(r, pos, m, p, 0, s, dmvector);
+    if (m.mv_format == 1 && !m.dmv) m.field_select[0][s] = bits.Get(1) & 1;
+    MotionVector(bits, m, p, 0, s, dmvector);
     m.PMV[1][s][0] = m.PMV[0][s][0];
     m.PMV[1][s][1] = m.PMV[0][s][1];
     if (m.dmv) DualPrimeVectors(m, p, dmvector);
   } else {
     for (int v = 0; v < 2; ++v) {
-      m.field_select[v][s] = get_bits(r, pos, 1) & 1;
-      MotionVector(r, pos, m, p, v, s, dmvector);
+      m.field_select[v][s] = bits.Get(1) & 1;
+      MotionVector(bits, m, p, v, s, dmvector);
     }
   }
 }
@@ -108,10 +184,11 @@ MacroblockTypeTable TypeTable(const MacroblockParams& p) {
 }
 
 // motion_type and the vector layout it implies; 0 for the reserved code.
-int MotionType(Reader& r, uint32_t& pos, MacroblockModes& m, const MacroblockParams& p) {
+template <class Bits>
+int MotionType(Bits& bits, MacroblockModes& m, const MacroblockParams& p) {
   const bool frame = p.picture_structure == PICTURE_FRAME;
   int code = 2;  // frame prediction without a coded motion_type
-  if (!frame || !p.frame_pred_frame_dct) code = static_cast<int>(get_bits(r, pos, 2) & 3);
+  if (!frame || !p.frame_pred_frame_dct) code = static_cast<int>(bits.Get(2) & 3);
   if (code == 0) return 0;
   m.dmv = code == 3;
   m.motion_vector_count = 1;
@@ -127,32 +204,15 @@ int MotionType(Reader& r, uint32_t& pos, MacroblockModes& m, const MacroblockPar
   return 1;
 }
 
-int CodedBlockPattern(Reader& r, uint32_t& pos, const MacroblockParams& p) {
-  const VlcValue cbp = vlc_coded_block_pattern(Peek(r, pos, 9));
+template <class Bits>
+int CodedBlockPattern(Bits& bits, const MacroblockParams& p) {
+  const VlcValue cbp = vlc_coded_block_pattern(bits.Peek(9));
   if (!cbp.length) return -1;
-  get_bits(r, pos, cbp.length);
+  bits.Get(cbp.length);
   int pattern = cbp.value;
-  if (p.chroma_format == 2) pattern = pattern << 2 | static_cast<int>(get_bits(r, pos, 2) & 3);
-  if (p.chroma_format == 3) pattern = pattern << 6 | static_cast<int>(get_bits(r, pos, 6) & 63);
+  if (p.chroma_format == 2) pattern = pattern << 2 | static_cast<int>(bits.Get(2) & 3);
+  if (p.chroma_format == 3) pattern = pattern << 6 | static_cast<int>(bits.Get(6) & 63);
   return pattern;
-}
-
-// The reader's position as a count of bits from buffer[0], for the block
-// loop that keeps it in a register. A read that ends on a byte boundary
-// leaves that byte current, as get_bits does.
-uint32_t BitIndex(const Reader& r, uint32_t pos) { return pos * 8 + 8 - r.bits_left; }
-void StoreBitIndex(Reader& r, uint32_t& pos, uint32_t bit) {
-  pos = (bit - 1) >> 3;
-  r.bits_left = bit & 7 ? 8 - (bit & 7) : 0;
-}
-
-// The 32 bits from bit `bit` on, of which at least 25 are data when the
-// four bytes from bit >> 3 are.
-uint32_t BitsAt(const uint8_t* buffer, uint32_t bit) {
-  const uint8_t* b = buffer + (bit >> 3);
-  const uint32_t word = static_cast<uint32_t>(b[0]) << 24 | static_cast<uint32_t>(b[1]) << 16 |
-                        static_cast<uint32_t>(b[2]) << 8 | b[3];
-  return word << (bit & 7);
 }
 
 // A coefficient from its level's magnitude and sign: `dequantise` scales the
@@ -374,22 +434,25 @@ void reset_motion(MacroblockModes& m, const MacroblockParams& p) {
   }
 }
 
-int parse_macroblock(Reader& r, uint32_t& pos, MacroblockModes& m, const MacroblockParams& p) {
-  const VlcValue type = vlc_macroblock_type(TypeTable(p), Peek(r, pos, 9));
-  if (Failed(pos) || !type.length) return 0;
-  get_bits(r, pos, type.length);
+namespace {
+
+template <class Bits>
+int ParseMacroblock(Bits& bits, MacroblockModes& m, const MacroblockParams& p) {
+  const VlcValue type = vlc_macroblock_type(TypeTable(p), bits.Peek(9));
+  if (bits.Failed() || !type.length) return 0;
+  bits.Get(type.length);
   m.flags = type.value;
   const bool intra = m.flags & MB_INTRA;
   const bool forward = m.flags & MB_MOTION_FORWARD;
   const bool backward = m.flags & MB_MOTION_BACKWARD;
   const bool frame = p.picture_structure == PICTURE_FRAME;
   if ((m.flags & MB_WEIGHT_CODE) && p.spatial_temporal_weight_code_table_index != 0)
-    get_bits(r, pos, 2);  // no base-layer prediction is formed
+    bits.Get(2);  // no base-layer prediction is formed
 
   const bool concealment = intra && p.concealment_motion_vectors;
   m.dmv = 0;
   if (forward || backward) {
-    if (!MotionType(r, pos, m, p)) return 0;
+    if (!MotionType(bits, m, p)) return 0;
   } else if (concealment) {
     m.motion_vector_count = 1;
     m.mv_format = frame ? 2 : 1;
@@ -398,22 +461,38 @@ int parse_macroblock(Reader& r, uint32_t& pos, MacroblockModes& m, const Macrobl
   }
   m.dct_type = 0;
   if (frame && !p.frame_pred_frame_dct && (intra || (m.flags & MB_PATTERN)))
-    m.dct_type = get_bits(r, pos, 1) & 1;
-  if (m.flags & MB_QUANT) m.quantiser_scale_code = get_bits(r, pos, 5) & 31;
-  if (forward || concealment) MotionVectors(r, pos, m, p, 0);
-  if (backward) MotionVectors(r, pos, m, p, 1);
-  if (concealment) get_bits(r, pos, 1);  // marker_bit
+    m.dct_type = bits.Get(1) & 1;
+  if (m.flags & MB_QUANT) m.quantiser_scale_code = bits.Get(5) & 31;
+  if (forward || concealment) MotionVectors(bits, m, p, 0);
+  if (backward) MotionVectors(bits, m, p, 1);
+  if (concealment) bits.Get(1);  // marker_bit
 
   m.block_count = p.chroma_format == 1 ? 6 : (p.chroma_format == 2 ? 8 : 12);
   if (intra) {
     m.coded = (1 << m.block_count) - 1;
   } else if (m.flags & MB_PATTERN) {
-    m.coded = CodedBlockPattern(r, pos, p);
+    m.coded = CodedBlockPattern(bits, p);
     if (m.coded < 0) return 0;
   } else {
     m.coded = 0;
   }
-  return !Failed(pos);
+  return !bits.Failed();
+}
+
+}  // namespace
+
+int parse_macroblock(Reader& r, uint32_t& pos, MacroblockModes& m, const MacroblockParams& p) {
+  const uint32_t limit = r.limit < kReaderBufferSize ? r.limit : kReaderBufferSize;
+  if (pos < kReaderBufferSize && r.bits_left <= 8 && limit > kLongestHeaderBytes &&
+      pos < limit - kLongestHeaderBytes) {
+    DataBits bits = {r.buffer, BitIndex(r, pos)};
+    const uint32_t start = bits.bit;
+    const int ok = ParseMacroblock(bits, m, p);
+    if (bits.bit != start) StoreBitIndex(r, pos, bits.bit);
+    return ok;
+  }
+  ReaderBits bits = {r, pos};
+  return ParseMacroblock(bits, m, p);
 }
 
 void motion_from_modes(const MacroblockModes& m, const MacroblockParams& p, int second_field,
@@ -436,15 +515,10 @@ int decode_motion_component(Reader& r, uint32_t& pos, int f_code, int predictor)
   uint32_t word;
   if (bits_at_hand(r, pos, 24, word)) {
     // Code and residual take at most 19 bits: one look, one read.
-    const VlcValue code = vlc_motion_code(word >> 21);
-    if (!code.length) return WrapVector(predictor, f);
-    if (r_size == 0 || code.value == 0) {
-      get_bits(r, pos, code.length);
-      return WrapVector(predictor + code.value, f);
-    }
-    const int residual = static_cast<int>(get_bits(r, pos, code.length + r_size) & (f - 1));
-    const int magnitude = ((code.value < 0 ? -code.value : code.value) - 1) * f + residual + 1;
-    return WrapVector(predictor + (code.value < 0 ? -magnitude : magnitude), f);
+    int length;
+    const int vector = MotionFromWord(word, f_code, predictor, length);
+    if (length) get_bits(r, pos, length);
+    return vector;
   }
   const VlcValue code = vlc_motion_code(Peek(r, pos, 11));
   int motion_code = 0;

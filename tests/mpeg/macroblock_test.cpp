@@ -262,4 +262,38 @@ TEST(ParseMacroblock, FieldVectorsInFramePicturesPredictFromHalvedVerticals) {
   EXPECT_EQ(m.coded, 0);
 }
 
+// A macroblock with every kind of field is read alike far from the end of
+// the data (register reads) and right at it (the reader's): the same modes,
+// the next bits where they should be.
+TEST(ParseMacroblock, SameModesFarFromAndAtTheEndOfTheData) {
+  MacroblockParams p;
+  memset(&p, 0, sizeof p);
+  p.chroma_format = 1;
+  p.scalable_mode = -1;
+  p.picture_coding_type = 3;
+  p.picture_structure = 3;
+  p.f_code[0][0] = p.f_code[0][1] = p.f_code[1][0] = p.f_code[1][1] = 3;
+  MacroblockModes modes[2];
+  for (int at_end = 0; at_end < 2; ++at_end) {
+    SCOPED_TRACE(at_end ? "at the end" : "far from it");
+    Bits bits;
+    bits.vlc(code_of(VLC_MACROBLOCK_TYPE_B, MB_QUANT | MB_MOTION_FORWARD | MB_MOTION_BACKWARD | MB_PATTERN));
+    bits.put(0b01, 2).put(1, 1).put(17, 5);  // field motion, field DCT, quantiser_scale_code
+    for (int v = 0; v < 4; ++v)  // forward then backward, two field vectors each
+      bits.put(v & 1, 1).vlc(code_of(VLC_MOTION_CODE, v + 1)).put(v, 2).vlc(code_of(VLC_MOTION_CODE, -3)).put(1, 2);
+    bits.vlc(code_of(VLC_CODED_BLOCK_PATTERN, 37)).put(0xA5, 8);
+    if (!at_end)
+      for (int k = 0; k < 64; ++k) bits.put(0, 8);
+    Fixture f(bits, 0, 16);
+    MacroblockModes& m = modes[at_end];
+    memset(&m, 0, sizeof m);
+    ASSERT_EQ(parse_macroblock(f.in->r, f.in->pos, m, p), 1);
+    EXPECT_EQ(get_bits(f.in->r, f.in->pos, 8), 0xA5u);
+  }
+  EXPECT_EQ(0, memcmp(&modes[0], &modes[1], sizeof modes[0]));
+  EXPECT_EQ(modes[0].coded, 37);
+  EXPECT_EQ(modes[0].quantiser_scale_code, 17);
+  EXPECT_EQ(modes[0].field_select[1][1], 1);
+}
+
 }  // namespace
