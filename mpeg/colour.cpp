@@ -40,13 +40,36 @@ constexpr ClampTable MakeClampTable() {
 constexpr ClampTable kClampTable = MakeClampTable();
 const uint8_t* const kClamp = kClampTable.value + kClampZero;
 
+int BestRowLoops() {
+#if defined(__SSE2__) && (defined(__i386__) || defined(__x86_64__))
+  __builtin_cpu_init();
+#if !defined(_WIN64)  // whose compilers cannot realign the stack for 32-byte spills
+  if (__builtin_cpu_supports("avx2")) return kColourLoopsAvx2;
+#endif
+  return __builtin_cpu_supports("ssse3") ? kColourLoopsSsse3 : kColourLoopsSse2;
+#else
+  return kColourLoopsPlain;
+#endif
+}
+
+int g_row_loops = -1;  // not chosen yet
+
+// The loops in use, chosen on first use.
+int RowLoops() { return g_row_loops >= 0 ? g_row_loops : colour_row_loops(-1); }
+
 // out[i] = (wa * a[i] + wb * b[i] + half) >> Shift: a weighted mean of
 // bytes, always 0..255. Rows read from the left half of a chroma plane and
 // written to its right half never overlap, which lets it vectorise.
 template <int WeightA, int WeightB, int Shift>
 void MixRows(const uint8_t* __restrict a, const uint8_t* __restrict b, uint8_t* __restrict out,
              int n) {
-  for (int i = 0; i < n; ++i)
+  int i = 0;
+#if defined(__SSE2__)
+  const int loops = RowLoops();
+  if (loops == kColourLoopsAvx2) i = mix_rows_avx2(a, b, out, n, WeightA, WeightB, Shift);
+  if (loops >= kColourLoopsSsse3) i += mix_rows_ssse3(a + i, b + i, out + i, n - i, WeightA, WeightB, Shift);
+#endif
+  for (; i < n; ++i)
     out[i] = static_cast<uint8_t>((WeightA * a[i] + WeightB * b[i] + (1 << (Shift - 1))) >> Shift);
 }
 
@@ -155,24 +178,6 @@ void ConvertRowPlain(const RowConversion& c, const uint8_t* luma, const uint8_t*
 
 }  // namespace
 
-namespace {
-
-int BestRowLoops() {
-#if defined(__SSE2__) && (defined(__i386__) || defined(__x86_64__))
-  __builtin_cpu_init();
-#if !defined(_WIN64)  // whose compilers cannot realign the stack for 32-byte spills
-  if (__builtin_cpu_supports("avx2")) return kColourLoopsAvx2;
-#endif
-  return __builtin_cpu_supports("ssse3") ? kColourLoopsSsse3 : kColourLoopsSse2;
-#else
-  return kColourLoopsPlain;
-#endif
-}
-
-int g_row_loops = -1;  // not chosen yet
-
-}  // namespace
-
 int colour_row_loops(int loops) {
   const int best = BestRowLoops();
   if (loops >= 0) g_row_loops = loops < best ? loops : best;
@@ -187,7 +192,7 @@ void convert_to_bgr(const YuvPlanes& picture, const ColourConversion& conversion
                            conversion.cb_to_green, conversion.cr_to_green, conversion.cr_to_red,
                            full_chroma ? 0 : 1};
   const int chroma_offset = full_chroma ? 0 : conversion.chroma_offset;
-  const int loops = g_row_loops >= 0 ? g_row_loops : colour_row_loops(-1);
+  const int loops = RowLoops();
   for (int32_t i = 0; i < conversion.height; ++i) {
     const uint8_t* luma = picture.y + i * conversion.source_stride;
     const uint8_t* cb = picture.cb + i * conversion.source_stride + chroma_offset;

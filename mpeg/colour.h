@@ -59,9 +59,10 @@ void upsample_chroma(const YuvPlanes& picture, int progressive);
 void convert_to_bgr(const YuvPlanes& picture, const ColourConversion& conversion,
                     uint8_t* pixels);
 
-// The row loops convert_to_bgr uses, each giving the same bytes: the plain
-// one, SSE2, SSE2 with the SSSE3 byte shuffle, or AVX2 (4:2:x rows, with
-// the SSSE3 loops for what is left). By default the best this processor
+// The row loops convert_to_bgr and upsample_chroma use, each giving the
+// same bytes: the plain one, SSE2, SSE2 with the SSSE3 byte shuffle and
+// multiply-add, or AVX2 (4:2:x rows and up-sampling, with the SSSE3 loops
+// for what is left). By default the best this processor
 // runs; `loops` >= 0 chooses that one or the best below it (for tests and
 // benches). Returns the loops in use.
 enum { kColourLoopsPlain = 0, kColourLoopsSse2 = 1, kColourLoopsSsse3 = 2, kColourLoopsAvx2 = 3 };

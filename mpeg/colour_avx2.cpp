@@ -51,7 +51,20 @@ struct PackAvx2 {
   }
 };
 
+struct MixOps256 : Ops256 {
+  static V InterleaveLow(V a, V b) { return _mm256_unpacklo_epi8(a, b); }
+  static V InterleaveHigh(V a, V b) { return _mm256_unpackhi_epi8(a, b); }
+  static V MultiplyAdd(V pairs, V weights) { return _mm256_maddubs_epi16(pairs, weights); }
+  static V ShiftRight(V a, __m128i count) { return _mm256_srl_epi16(a, count); }
+  static V PackBytes(V a, V b) { return _mm256_packus_epi16(a, b); }
+  static void Store(uint8_t* p, V a) { _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), a); }
+};
+
 }  // namespace
+
+int32_t mix_rows_avx2(const uint8_t* a, const uint8_t* b, uint8_t* out, int32_t n, int wa, int wb, int shift) {
+  return MixRowsVector<MixOps256>(a, b, out, n, wa, wb, shift);
+}
 
 int32_t colour_row_pairs_avx2(const RowConversion& c, const uint8_t* luma, const uint8_t* cb,
                               const uint8_t* cr, uint8_t* out, int32_t width) {
@@ -64,5 +77,7 @@ int32_t colour_row_pairs_avx2(const RowConversion&, const uint8_t*, const uint8_
                               int32_t) {
   return 0;
 }
+
+int32_t mix_rows_avx2(const uint8_t*, const uint8_t*, uint8_t*, int32_t, int, int, int) { return 0; }
 
 #endif

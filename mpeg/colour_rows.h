@@ -256,6 +256,30 @@ constexpr PackOrder MakePackOrder() {
 }
 constexpr PackOrder kPackOrder = MakePackOrder();
 
+// out[i] = (wa a[i] + wb b[i] + 2^(shift - 1)) >> shift, the up-sampling
+// filters' mix, for weights of 0..7: one multiply-add of unsigned bytes
+// by signed ones forms both products and their sum exactly in 16 bits, and
+// interleaving and packing within each 128-bit lane keep the samples in
+// order. Ops adds to the conversion's Ops
+//   V InterleaveLow(V, V), InterleaveHigh(V, V);  bytes of a and b in turn
+//   V MultiplyAdd(V pairs, V weights);  pmaddubsw
+//   V ShiftRight(V, __m128i count);  V PackBytes(V, V);  void Store(uint8_t*, V)
+// Returns the first sample left for the plain loop.
+template <class Ops>
+int32_t MixRowsVector(const uint8_t* a, const uint8_t* b, uint8_t* out, int32_t n, int wa, int wb, int shift) {
+  using V = typename Ops::V;
+  const V weights = Ops::Set(wb << 8 | wa);
+  const V half = Ops::Set(1 << (shift - 1));
+  const __m128i count = _mm_cvtsi32_si128(shift);
+  const auto mix = [&](V pairs) { return Ops::ShiftRight(Ops::Add(Ops::MultiplyAdd(pairs, weights), half), count); };
+  int32_t i = 0;
+  for (; i + Ops::kPixels <= n; i += Ops::kPixels) {
+    const V x = Ops::LoadLuma(a + i), y = Ops::LoadLuma(b + i);
+    Ops::Store(out + i, Ops::PackBytes(mix(Ops::InterleaveLow(x, y)), mix(Ops::InterleaveHigh(x, y))));
+  }
+  return i;
+}
+
 }  // namespace
 
 // ConvertRowPairs with byte shuffles, in colour_ssse3.cpp (built for
@@ -266,4 +290,8 @@ int32_t colour_row_pairs_ssse3(const RowConversion& c, const uint8_t* luma, cons
 // only where the processor has it). Converts nothing in builds without it.
 int32_t colour_row_pairs_avx2(const RowConversion& c, const uint8_t* luma, const uint8_t* cb,
                               const uint8_t* cr, uint8_t* out, int32_t width);
+// MixRowsVector sixteen samples at a time (SSSE3) and thirty-two (AVX2), on
+// the same terms; the AVX2 one mixes nothing in builds without it.
+int32_t mix_rows_ssse3(const uint8_t* a, const uint8_t* b, uint8_t* out, int32_t n, int wa, int wb, int shift);
+int32_t mix_rows_avx2(const uint8_t* a, const uint8_t* b, uint8_t* out, int32_t n, int wa, int wb, int shift);
 #endif

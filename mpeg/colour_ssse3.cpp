@@ -23,7 +23,20 @@ struct PackSsse3 {
   }
 };
 
+struct MixOps128 : Ops128 {
+  static V InterleaveLow(V a, V b) { return _mm_unpacklo_epi8(a, b); }
+  static V InterleaveHigh(V a, V b) { return _mm_unpackhi_epi8(a, b); }
+  static V MultiplyAdd(V pairs, V weights) { return _mm_maddubs_epi16(pairs, weights); }
+  static V ShiftRight(V a, __m128i count) { return _mm_srl_epi16(a, count); }
+  static V PackBytes(V a, V b) { return _mm_packus_epi16(a, b); }
+  static void Store(uint8_t* p, V a) { _mm_storeu_si128(reinterpret_cast<__m128i*>(p), a); }
+};
+
 }  // namespace
+
+int32_t mix_rows_ssse3(const uint8_t* a, const uint8_t* b, uint8_t* out, int32_t n, int wa, int wb, int shift) {
+  return MixRowsVector<MixOps128>(a, b, out, n, wa, wb, shift);
+}
 
 int32_t colour_row_pairs_ssse3(const RowConversion& c, const uint8_t* luma, const uint8_t* cb,
                                const uint8_t* cr, uint8_t* out, int32_t width) {

@@ -252,6 +252,32 @@ TEST(UpsampleChroma, OddHeightsWriteTheirRowsAndNoMore) {
     }
 }
 
+// Each vector loop against the plain one on random planes, both filters,
+// with half widths that leave every length of tail: the same bytes, in
+// the right halves and everywhere else.
+TEST(UpsampleChroma, VectorLoopsGiveThePlainLoopsBytes) {
+  const struct {
+    int stride, height;
+  } sizes[] = {{16, 16}, {34, 7}, {66, 9}, {98, 13}, {126, 4}, {720, 12}, {1440, 5}};
+  std::mt19937 random(6);
+  for (const auto& size : sizes)
+    for (int progressive : {1, 0}) {
+      SCOPED_TRACE("stride " + std::to_string(size.stride) + (progressive ? " progressive" : " interlaced"));
+      std::vector<uint8_t> cb(size.stride * size.height), y(cb.size());
+      for (uint8_t& sample : cb) sample = static_cast<uint8_t>(random());
+      std::vector<uint8_t> plain = cb, plain_cr = cb;
+      colour_row_loops(kColourLoopsPlain);
+      upsample_chroma({y.data(), plain.data(), plain_cr.data(), size.stride, size.height, 1}, progressive);
+      for (int loops : {kColourLoopsSse2, kColourLoopsSsse3, kColourLoopsAvx2}) {
+        std::vector<uint8_t> vector = cb, vector_cr = cb;
+        const int used = colour_row_loops(loops);
+        upsample_chroma({y.data(), vector.data(), vector_cr.data(), size.stride, size.height, 1}, progressive);
+        EXPECT_EQ(plain, vector) << "row loops " << used;
+      }
+      colour_row_loops(kColourLoopsAvx2);
+    }
+}
+
 TEST(UpsampleChroma, LeavesOtherFormatsAlone) {
   for (int format : {2, 3}) {
     std::vector<uint8_t> cb = RampPlane(16, 16), cr = cb, y(256);
