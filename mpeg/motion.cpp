@@ -24,16 +24,27 @@ void StoreSamples(uint8_t* p, __m128i samples) {
     _mm_storel_epi64(reinterpret_cast<__m128i*>(p), samples);
 }
 
-// (a + b + c + d + 2) >> 2 per byte, in 16 bits.
-__m128i AverageOfFour(__m128i a, __m128i b, __m128i c, __m128i d) {
-  const __m128i zero = _mm_setzero_si128();
-  const __m128i two = _mm_set1_epi16(2);
-  const __m128i low = _mm_add_epi16(_mm_add_epi16(_mm_unpacklo_epi8(a, zero), _mm_unpacklo_epi8(b, zero)),
-                                    _mm_add_epi16(_mm_unpacklo_epi8(c, zero), _mm_unpacklo_epi8(d, zero)));
-  const __m128i high = _mm_add_epi16(_mm_add_epi16(_mm_unpackhi_epi8(a, zero), _mm_unpackhi_epi8(b, zero)),
-                                     _mm_add_epi16(_mm_unpackhi_epi8(c, zero), _mm_unpackhi_epi8(d, zero)));
-  return _mm_packus_epi16(_mm_srli_epi16(_mm_add_epi16(low, two), 2),
-                          _mm_srli_epi16(_mm_add_epi16(high, two), 2));
+// A row's horizontal averages (a + b + 1) >> 1 and whether each pair's sum
+// was odd (bit 0 of a ^ b), for AverageOfFour.
+struct HalfRow {
+  __m128i average, odd;
+};
+
+template <int Width>
+HalfRow HorizontalHalf(const uint8_t* p) {
+  const __m128i a = LoadSamples<Width>(p), b = LoadSamples<Width>(p + 1);
+  return {_mm_avg_epu8(a, b), _mm_xor_si128(a, b)};
+}
+
+// (a + b + c + d + 2) >> 2 per byte from the two rows' HalfRows: the
+// average of the averages, which rounds up once too often exactly where a
+// pair's sum was odd and the two averages differ in parity (checked over
+// all 2^32 inputs).
+__m128i AverageOfFour(const HalfRow& top, const HalfRow& bottom) {
+  const __m128i twice_rounded = _mm_and_si128(_mm_or_si128(top.odd, bottom.odd),
+                                              _mm_xor_si128(top.average, bottom.average));
+  return _mm_sub_epi8(_mm_avg_epu8(top.average, bottom.average),
+                      _mm_and_si128(twice_rounded, _mm_set1_epi8(1)));
 }
 
 // The plain sample rule (without SSE2, below), 8 or 16 samples per instruction: _mm_avg_epu8 is
@@ -41,14 +52,17 @@ __m128i AverageOfFour(__m128i a, __m128i b, __m128i c, __m128i d) {
 template <int Width, int HalfX, int HalfY, int Copy>
 void PredictRows(const uint8_t* __restrict source, uint8_t* __restrict destination, ptrdiff_t source_stride,
                  ptrdiff_t destination_stride, int rows) {
+  HalfRow above = {};  // each row's halves serve the row below too
+  if (HalfX && HalfY) above = HorizontalHalf<Width>(source);
   for (int row = 0; row < rows; ++row) {
     const uint8_t* p = source;
     const uint8_t* q = source + source_stride;
     __m128i prediction;
-    if (HalfX && HalfY)
-      prediction = AverageOfFour(LoadSamples<Width>(p), LoadSamples<Width>(p + 1), LoadSamples<Width>(q),
-                                 LoadSamples<Width>(q + 1));
-    else if (HalfX)
+    if (HalfX && HalfY) {
+      const HalfRow below = HorizontalHalf<Width>(q);
+      prediction = AverageOfFour(above, below);
+      above = below;
+    } else if (HalfX)
       prediction = _mm_avg_epu8(LoadSamples<Width>(p), LoadSamples<Width>(p + 1));
     else if (HalfY)
       prediction = _mm_avg_epu8(LoadSamples<Width>(p), LoadSamples<Width>(q));
