@@ -36,6 +36,7 @@ struct Avx {
 
   static Row Splat(float k) { return {_mm256_set1_ps(k)}; }
   static Row LoadImage(const float* row) { return {_mm256_load_ps(row)}; }
+  static Row Abs(Row r) { return {_mm256_and_ps(r.v, NoSign())}; }
 
   // Exact, being a sum of integers below 2^22.
   static Row MagnitudeSum(const Row r[8]) {

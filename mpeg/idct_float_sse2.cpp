@@ -48,6 +48,7 @@ struct Sse2 {
 
   static Row Splat(float k) { return {_mm_set1_ps(k), _mm_set1_ps(k)}; }
   static Row LoadImage(const float* row) { return {_mm_load_ps(row), _mm_load_ps(row + 4)}; }
+  static Row Abs(Row r) { return {_mm_and_ps(r.left, NoSign()), _mm_and_ps(r.right, NoSign())}; }
 
   // Exact, being a sum of integers below 2^22.
   static Row MagnitudeSum(const Row r[8]) {

@@ -26,17 +26,19 @@ extern const Images kImages;
 
 // With the Ops of idct_butterfly.h, and Row * Row and
 //   Row LoadImage(const float* row);  eight aligned floats
+//   Row Abs(Row);
 // `coded` lists the positions of the block's coefficients, each once (all
 // others are zero), count >= 1. True when every output was decided and
 // stored.
 template <class Ops>
 bool DecideSum(int16_t block[64], const uint8_t* coded, int count) {
   using Row = typename Ops::Row;
-  int magnitude = 0;
+  // The sum of |coefficients| in every lane, exact in float (below 2^16).
+  Row magnitude = Ops::Splat(0.0f);
   const auto coefficient = [&](int i) {
-    const int f = block[coded[i]];
-    magnitude += f < 0 ? -f : f;
-    return Ops::Splat(static_cast<float>(f));
+    const Row f = Ops::Splat(static_cast<float>(block[coded[i]]));
+    magnitude = magnitude + Ops::Abs(f);
+    return f;
   };
   Row sum[8];
   const Row first = coefficient(0);
@@ -45,7 +47,7 @@ bool DecideSum(int16_t block[64], const uint8_t* coded, int count) {
     const Row f = coefficient(i);
     for (int y = 0; y < 8; ++y) sum[y] = sum[y] + f * Ops::LoadImage(kImages.image[coded[i]] + 8 * y);
   }
-  const Row limit = butterfly::Limit<Ops>(Ops::Splat(static_cast<float>(magnitude)), kErrorPerMagnitude);
+  const Row limit = butterfly::Limit<Ops>(magnitude, kErrorPerMagnitude);
   return butterfly::DecideOutputs<Ops>(block, sum, limit);
 }
 
