@@ -408,28 +408,6 @@ DctCode vlc_dct_first_coefficient(uint32_t next16) {
   return vlc_dct_coefficient(0, next16);
 }
 
-DctEscape vlc_dct_escape(uint32_t next22, int mpeg1) {
-  DctEscape escape = {static_cast<int>(next22 >> 16) & 63, 0, 18};
-  if (!mpeg1) {
-    const int level = static_cast<int>(next22 >> 4) & 0xFFF;
-    escape.level = level >= 2048 ? level - 4096 : level;
-    return escape;
-  }
-  const int first = static_cast<int>(next22 >> 8) & 0xFF;
-  const int second = static_cast<int>(next22) & 0xFF;
-  escape.length = 14;
-  if (first == 0x00) {
-    escape.level = second;
-    escape.length = 22;
-  } else if (first == 0x80) {
-    escape.level = second - 256;
-    escape.length = 22;
-  } else {
-    escape.level = first >= 128 ? first - 256 : first;
-  }
-  return escape;
-}
-
 VlcRows vlc_rows(VlcTableId table) {
   switch (table) {
 #define ROWS(id, rows) \

@@ -105,7 +105,28 @@ struct DctEscape {
   int level;
   int length;
 };
-DctEscape vlc_dct_escape(uint32_t next22, int mpeg1);
+// Inline: escapes are frequent in busy pictures, and the caller knows mpeg1.
+inline DctEscape vlc_dct_escape(uint32_t next22, int mpeg1) {
+  DctEscape escape = {static_cast<int>(next22 >> 16) & 63, 0, 18};
+  if (!mpeg1) {
+    const int level = static_cast<int>(next22 >> 4) & 0xFFF;
+    escape.level = level >= 2048 ? level - 4096 : level;
+    return escape;
+  }
+  const int first = static_cast<int>(next22 >> 8) & 0xFF;
+  const int second = static_cast<int>(next22) & 0xFF;
+  escape.length = 14;
+  if (first == 0x00) {
+    escape.level = second;
+    escape.length = 22;
+  } else if (first == 0x80) {
+    escape.level = second - 256;
+    escape.length = 22;
+  } else {
+    escape.level = first >= 128 ? first - 256 : first;
+  }
+  return escape;
+}
 
 // The transcription rows, for tests that check them as a code.
 struct VlcRow {
