@@ -380,12 +380,19 @@ VlcValue vlc_coded_block_pattern(uint32_t next9) {
   return kPatternB.entry[next9];
 }
 
-VlcValue vlc_motion_code(uint32_t next11) {
-  if (next11 >= 256) return kMotionA.entry[(next11 - 256) >> 7];
-  if (next11 >= 48) return kMotionB.entry[(next11 - 48) >> 3];
-  if (next11 >= 24) return kMotionC.entry[next11 - 24];
-  return kNoValue;
+namespace {
+
+constexpr MotionCodeTable MakeMotionCodes() {
+  MotionCodeTable t = {};
+  for (uint32_t i = 0; i < 2048; ++i)
+    t.entry[i] = i >= 256 ? kMotionA.entry[(i - 256) >> 7]
+                          : (i >= 48 ? kMotionB.entry[(i - 48) >> 3] : (i >= 24 ? kMotionC.entry[i - 24] : kNoValue));
+  return t;
 }
+
+}  // namespace
+
+const MotionCodeTable kMotionCodes = MakeMotionCodes();
 
 VlcValue vlc_dmvector(uint32_t next2) { return kDmvectorLut.entry[next2 & 3]; }
 
