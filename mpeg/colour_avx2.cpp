@@ -62,7 +62,8 @@ struct MixOps256 : Ops256 {
 
 }  // namespace
 
-int32_t mix_rows_avx2(const uint8_t* a, const uint8_t* b, uint8_t* out, int32_t n, int wa, int wb, int shift) {
+int32_t mix_rows_avx2(const uint8_t* a, const uint8_t* b, uint8_t* out, int32_t n, int wa, int wb,
+                      int shift) {
   return MixRowsVector<MixOps256>(a, b, out, n, wa, wb, shift);
 }
 

@@ -266,12 +266,15 @@ constexpr PackOrder kPackOrder = MakePackOrder();
 //   V ShiftRight(V, __m128i count);  V PackBytes(V, V);  void Store(uint8_t*, V)
 // Returns the first sample left for the plain loop.
 template <class Ops>
-int32_t MixRowsVector(const uint8_t* a, const uint8_t* b, uint8_t* out, int32_t n, int wa, int wb, int shift) {
+int32_t MixRowsVector(const uint8_t* a, const uint8_t* b, uint8_t* out, int32_t n, int wa, int wb,
+                      int shift) {
   using V = typename Ops::V;
   const V weights = Ops::Set(wb << 8 | wa);
   const V half = Ops::Set(1 << (shift - 1));
   const __m128i count = _mm_cvtsi32_si128(shift);
-  const auto mix = [&](V pairs) { return Ops::ShiftRight(Ops::Add(Ops::MultiplyAdd(pairs, weights), half), count); };
+  const auto mix = [&](V pairs) {
+    return Ops::ShiftRight(Ops::Add(Ops::MultiplyAdd(pairs, weights), half), count);
+  };
   int32_t i = 0;
   for (; i + Ops::kPixels <= n; i += Ops::kPixels) {
     const V x = Ops::LoadLuma(a + i), y = Ops::LoadLuma(b + i);
@@ -292,6 +295,8 @@ int32_t colour_row_pairs_avx2(const RowConversion& c, const uint8_t* luma, const
                               const uint8_t* cr, uint8_t* out, int32_t width);
 // MixRowsVector sixteen samples at a time (SSSE3) and thirty-two (AVX2), on
 // the same terms; the AVX2 one mixes nothing in builds without it.
-int32_t mix_rows_ssse3(const uint8_t* a, const uint8_t* b, uint8_t* out, int32_t n, int wa, int wb, int shift);
-int32_t mix_rows_avx2(const uint8_t* a, const uint8_t* b, uint8_t* out, int32_t n, int wa, int wb, int shift);
+int32_t mix_rows_ssse3(const uint8_t* a, const uint8_t* b, uint8_t* out, int32_t n, int wa, int wb,
+                       int shift);
+int32_t mix_rows_avx2(const uint8_t* a, const uint8_t* b, uint8_t* out, int32_t n, int wa, int wb,
+                      int shift);
 #endif

@@ -34,7 +34,8 @@ struct MixOps128 : Ops128 {
 
 }  // namespace
 
-int32_t mix_rows_ssse3(const uint8_t* a, const uint8_t* b, uint8_t* out, int32_t n, int wa, int wb, int shift) {
+int32_t mix_rows_ssse3(const uint8_t* a, const uint8_t* b, uint8_t* out, int32_t n, int wa, int wb,
+                       int shift) {
   return MixRowsVector<MixOps128>(a, b, out, n, wa, wb, shift);
 }
 

@@ -385,8 +385,10 @@ namespace {
 constexpr MotionCodeTable MakeMotionCodes() {
   MotionCodeTable t = {};
   for (uint32_t i = 0; i < 2048; ++i)
-    t.entry[i] = i >= 256 ? kMotionA.entry[(i - 256) >> 7]
-                          : (i >= 48 ? kMotionB.entry[(i - 48) >> 3] : (i >= 24 ? kMotionC.entry[i - 24] : kNoValue));
+    t.entry[i] = i >= 256  ? kMotionA.entry[(i - 256) >> 7]
+                 : i >= 48 ? kMotionB.entry[(i - 48) >> 3]
+                 : i >= 24 ? kMotionC.entry[i - 24]
+                           : kNoValue;
   return t;
 }
 

@@ -271,7 +271,8 @@ TEST(UpsampleChroma, VectorLoopsGiveThePlainLoopsBytes) {
       for (int loops : {kColourLoopsSse2, kColourLoopsSsse3, kColourLoopsAvx2}) {
         std::vector<uint8_t> vector = cb, vector_cr = cb;
         const int used = colour_row_loops(loops);
-        upsample_chroma({y.data(), vector.data(), vector_cr.data(), size.stride, size.height, 1}, progressive);
+        upsample_chroma({y.data(), vector.data(), vector_cr.data(), size.stride, size.height, 1},
+                        progressive);
         EXPECT_EQ(plain, vector) << "row loops " << used;
       }
       colour_row_loops(kColourLoopsAvx2);

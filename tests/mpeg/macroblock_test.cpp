@@ -280,7 +280,8 @@ TEST(ParseMacroblock, SameModesFarFromAndAtTheEndOfTheData) {
     bits.vlc(code_of(VLC_MACROBLOCK_TYPE_B, MB_QUANT | MB_MOTION_FORWARD | MB_MOTION_BACKWARD | MB_PATTERN));
     bits.put(0b01, 2).put(1, 1).put(17, 5);  // field motion, field DCT, quantiser_scale_code
     for (int v = 0; v < 4; ++v)  // forward then backward, two field vectors each
-      bits.put(v & 1, 1).vlc(code_of(VLC_MOTION_CODE, v + 1)).put(v, 2).vlc(code_of(VLC_MOTION_CODE, -3)).put(1, 2);
+      bits.put(v & 1, 1).vlc(code_of(VLC_MOTION_CODE, v + 1)).put(v, 2)
+          .vlc(code_of(VLC_MOTION_CODE, -3)).put(1, 2);
     bits.vlc(code_of(VLC_CODED_BLOCK_PATTERN, 37)).put(0xA5, 8);
     if (!at_end)
       for (int k = 0; k < 64; ++k) bits.put(0, 8);
