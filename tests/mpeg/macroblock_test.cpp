@@ -232,6 +232,18 @@ TEST(MacroblockAddress, StuffingIsPaddingInMpeg1Only) {
   }
 }
 
+// A 4:2:0 frame picture of this coding type, one f_code for every vector.
+MacroblockParams FramePictureParams(int picture_coding_type, int f_code) {
+  MacroblockParams p;
+  memset(&p, 0, sizeof p);
+  p.chroma_format = 1;
+  p.scalable_mode = -1;
+  p.picture_coding_type = picture_coding_type;
+  p.picture_structure = 3;
+  p.f_code[0][0] = p.f_code[0][1] = p.f_code[1][0] = p.f_code[1][1] = f_code;
+  return p;
+}
+
 TEST(ParseMacroblock, FieldVectorsInFramePicturesPredictFromHalvedVerticals) {
   Bits bits;
   bits.vlc(code_of(VLC_MACROBLOCK_TYPE_P, MB_MOTION_FORWARD));
@@ -240,13 +252,7 @@ TEST(ParseMacroblock, FieldVectorsInFramePicturesPredictFromHalvedVerticals) {
   bits.put(0, 1).vlc(code_of(VLC_MOTION_CODE, 0)).vlc(code_of(VLC_MOTION_CODE, 0));
   bits.put(0xFF, 8);
   Fixture f(bits, 0, 16);
-  MacroblockParams p;
-  memset(&p, 0, sizeof p);
-  p.chroma_format = 1;
-  p.scalable_mode = -1;
-  p.picture_coding_type = 2;
-  p.picture_structure = 3;
-  p.f_code[0][0] = p.f_code[0][1] = p.f_code[1][0] = p.f_code[1][1] = 1;
+  const MacroblockParams p = FramePictureParams(2, 1);
   MacroblockModes m;
   memset(&m, 0, sizeof m);
   m.PMV[0][0][1] = 4;   // frame units: field vector 2
@@ -266,13 +272,7 @@ TEST(ParseMacroblock, FieldVectorsInFramePicturesPredictFromHalvedVerticals) {
 // the data (register reads) and right at it (the reader's): the same modes,
 // the next bits where they should be.
 TEST(ParseMacroblock, SameModesFarFromAndAtTheEndOfTheData) {
-  MacroblockParams p;
-  memset(&p, 0, sizeof p);
-  p.chroma_format = 1;
-  p.scalable_mode = -1;
-  p.picture_coding_type = 3;
-  p.picture_structure = 3;
-  p.f_code[0][0] = p.f_code[0][1] = p.f_code[1][0] = p.f_code[1][1] = 3;
+  const MacroblockParams p = FramePictureParams(3, 3);
   MacroblockModes modes[2];
   for (int at_end = 0; at_end < 2; ++at_end) {
     SCOPED_TRACE(at_end ? "at the end" : "far from it");
