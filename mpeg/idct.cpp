@@ -399,9 +399,21 @@ bool AvxSupported() {
 
 const bool kAvxSupported = AvxSupported();
 
+bool Avx512Supported() {
+#if defined(IDCT_HAS_AVX)
+  __builtin_cpu_init();
+  return __builtin_cpu_supports("avx512f");
+#else
+  return false;
+#endif
+}
+
+const bool kAvx512Supported = Avx512Supported();
+
 }  // namespace
 
 bool inverse_dct_avx_supported() { return kAvxSupported; }
+bool inverse_dct_avx512_supported() { return kAvx512Supported; }
 
 void inverse_dct_sse2(int16_t block[64]) { TransformBlock(block, TransformSse2<true>); }
 
@@ -435,6 +447,10 @@ void inverse_dct_coded(int16_t block[64], const uint8_t* coded, int count) {
     return;
   }
 #if defined(IDCT_HAS_AVX)
+  if (kAvx512Supported) {
+    if (!inverse_dct_sum_avx512(block, coded, count)) TransformBlock(block, TransformAvx<false>);
+    return;
+  }
   if (kAvxSupported) {
     if (!inverse_dct_sum_avx(block, coded, count)) TransformBlock(block, TransformAvx<false>);
     return;
@@ -451,6 +467,7 @@ void inverse_dct_fast(int16_t block[64]) { inverse_dct_reference(block); }
 void inverse_dct_sse2(int16_t block[64]) { inverse_dct_reference(block); }
 void inverse_dct_avx(int16_t block[64]) { inverse_dct_reference(block); }
 bool inverse_dct_avx_supported() { return false; }
+bool inverse_dct_avx512_supported() { return false; }
 void inverse_dct_coded(int16_t block[64], const uint8_t*, int) { inverse_dct_reference(block); }
 
 #endif

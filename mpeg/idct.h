@@ -39,6 +39,8 @@ bool inverse_dct_float_avx(int16_t block[64]);
 // blocks of few coefficients; false where any output is not decided.
 bool inverse_dct_sum_sse2(int16_t block[64], const uint8_t* coded, int count);
 bool inverse_dct_sum_avx(int16_t block[64], const uint8_t* coded, int count);
+// Two rows per instruction; only where inverse_dct_avx512_supported().
+bool inverse_dct_sum_avx512(int16_t block[64], const uint8_t* coded, int count);
 
 // The forms inverse_dct_fast chooses from, for tests and benchmarks.
 // Without an AVX form in the build inverse_dct_avx is inverse_dct_sse2;
@@ -46,3 +48,4 @@ bool inverse_dct_sum_avx(int16_t block[64], const uint8_t* coded, int count);
 void inverse_dct_sse2(int16_t block[64]);
 void inverse_dct_avx(int16_t block[64]);
 bool inverse_dct_avx_supported();
+bool inverse_dct_avx512_supported();

@@ -63,21 +63,27 @@ typename Ops::Row Limit(typename Ops::Row magnitude, float error_per_magnitude =
 //   Row Load(const int16_t* row);  Row Splat(float);
 //   Row MagnitudeSum(const Row rows[8]);  the sum in every lane
 //   void Transpose(Row rows[8]);
-//   Row Uncertain(Row s, Row limit, Words& nearest);  all ones in each lane
+//   Mask Uncertain(Row s, Row limit, Words& nearest);  set in each lane
 //       where s lies limit or further from its nearest integer
-//   Row Or(Row, Row);  bool Any(Row);
+//   Mask Or(Mask, Mask);  bool Any(Mask);
 //   void Store(int16_t* row, const Words& nearest);  clipped to 9 bits
+// (Mask is any type; the eight-lane forms use Row.)
 // floor(s + 0.5) is the integer nearest to s where s lies nearer to it
 // than `limit`. True when every output of `s` was decided and stored in
 // block; the block is untouched otherwise.
+// A Row may also hold two rows (16 lanes); s then holds four.
 template <class Ops>
-inline __attribute__((always_inline)) bool DecideOutputs(int16_t block[64], const typename Ops::Row s[8],
+constexpr int kLanes = static_cast<int>(sizeof(typename Ops::Row) / sizeof(float));
+
+template <class Ops>
+inline __attribute__((always_inline)) bool DecideOutputs(int16_t block[64], const typename Ops::Row s[],
                                                          typename Ops::Row limit) {
-  typename Ops::Words nearest[8];
-  typename Ops::Row uncertain = Ops::Uncertain(s[0], limit, nearest[0]);
-  for (int y = 1; y < 8; ++y) uncertain = Ops::Or(uncertain, Ops::Uncertain(s[y], limit, nearest[y]));
+  constexpr int kRows = 64 / kLanes<Ops>;
+  typename Ops::Words nearest[kRows];
+  auto uncertain = Ops::Uncertain(s[0], limit, nearest[0]);
+  for (int y = 1; y < kRows; ++y) uncertain = Ops::Or(uncertain, Ops::Uncertain(s[y], limit, nearest[y]));
   if (Ops::Any(uncertain)) return false;
-  for (int y = 0; y < 8; ++y) Ops::Store(block + 8 * y, nearest[y]);
+  for (int y = 0; y < kRows; ++y) Ops::Store(block + kLanes<Ops> * y, nearest[y]);
   return true;
 }
 

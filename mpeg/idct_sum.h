@@ -20,12 +20,12 @@ constexpr float kErrorPerMagnitude = 0x1.5p-21f;
 // image[8v + u][8y + x] = c[v][y] * c[u][x], the binary64 product of the
 // reference transform's constants, rounded to float.
 struct Images {
-  alignas(32) float image[64][64];
+  alignas(64) float image[64][64];
 };
 extern const Images kImages;
 
 // With the Ops of idct_butterfly.h, and Row * Row and
-//   Row LoadImage(const float* row);  eight aligned floats
+//   Row LoadImage(const float* rows);  a Row's floats, aligned
 //   Row Abs(Row);
 // `coded` lists the positions of the block's coefficients, each once (all
 // others are zero), count >= 1. True when every output was decided and
@@ -33,6 +33,7 @@ extern const Images kImages;
 template <class Ops>
 bool DecideSum(int16_t block[64], const uint8_t* coded, int count) {
   using Row = typename Ops::Row;
+  constexpr int kLanes = butterfly::kLanes<Ops>;
   // The sum of |coefficients| in every lane, exact in float (below 2^16).
   Row magnitude = Ops::Splat(0.0f);
   const auto coefficient = [&](int i) {
@@ -40,12 +41,13 @@ bool DecideSum(int16_t block[64], const uint8_t* coded, int count) {
     magnitude = magnitude + Ops::Abs(f);
     return f;
   };
-  Row sum[8];
+  Row sum[64 / kLanes];
   const Row first = coefficient(0);
-  for (int y = 0; y < 8; ++y) sum[y] = first * Ops::LoadImage(kImages.image[coded[0]] + 8 * y);
+  for (int y = 0; y < 64 / kLanes; ++y) sum[y] = first * Ops::LoadImage(kImages.image[coded[0]] + kLanes * y);
   for (int i = 1; i < count; ++i) {
     const Row f = coefficient(i);
-    for (int y = 0; y < 8; ++y) sum[y] = sum[y] + f * Ops::LoadImage(kImages.image[coded[i]] + 8 * y);
+    for (int y = 0; y < 64 / kLanes; ++y)
+      sum[y] = sum[y] + f * Ops::LoadImage(kImages.image[coded[i]] + kLanes * y);
   }
   const Row limit = butterfly::Limit<Ops>(magnitude, kErrorPerMagnitude);
   return butterfly::DecideOutputs<Ops>(block, sum, limit);

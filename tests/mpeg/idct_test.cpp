@@ -87,6 +87,7 @@ void ExpectFastMatchesReference(const int16_t input[64], const std::string& name
       {"coded", Coded, true},
       {"sum sse2", SumOrReference<inverse_dct_sum_sse2>, true},
       {"sum avx", SumOrReference<inverse_dct_sum_avx>, inverse_dct_avx_supported()},
+      {"sum avx512", SumOrReference<inverse_dct_sum_avx512>, inverse_dct_avx512_supported()},
   };
   int16_t reference[64];
   std::memcpy(reference, input, sizeof(reference));
@@ -446,7 +447,8 @@ TEST(InverseDct, FloatStepLeavesExactHalvesAndDecidesSmallBlocks) {
   } forms[] = {{"sse2", inverse_dct_float_sse2, true},
                {"avx", inverse_dct_float_avx, inverse_dct_avx_supported()},
                {"sum sse2", SumStep<inverse_dct_sum_sse2>, true},
-               {"sum avx", SumStep<inverse_dct_sum_avx>, inverse_dct_avx_supported()}};
+               {"sum avx", SumStep<inverse_dct_sum_avx>, inverse_dct_avx_supported()},
+               {"sum avx512", SumStep<inverse_dct_sum_avx512>, inverse_dct_avx512_supported()}};
   for (const Form& form : forms) {
     if (!form.runs) continue;
     SCOPED_TRACE(form.name);
