@@ -44,6 +44,7 @@ int BestRowLoops() {
 #if defined(__SSE2__) && (defined(__i386__) || defined(__x86_64__))
   __builtin_cpu_init();
 #if !defined(_WIN64)  // whose compilers cannot realign the stack for 32-byte spills
+  if (__builtin_cpu_supports("avx512bw")) return kColourLoopsAvx512;
   if (__builtin_cpu_supports("avx2")) return kColourLoopsAvx2;
 #endif
   return __builtin_cpu_supports("ssse3") ? kColourLoopsSsse3 : kColourLoopsSse2;
@@ -66,7 +67,8 @@ void MixRows(const uint8_t* __restrict a, const uint8_t* __restrict b, uint8_t* 
   int i = 0;
 #if defined(__SSE2__)
   const int loops = RowLoops();
-  if (loops == kColourLoopsAvx2) i = mix_rows_avx2(a, b, out, n, WeightA, WeightB, Shift);
+  if (loops >= kColourLoopsAvx512) i = mix_rows_avx512(a, b, out, n, WeightA, WeightB, Shift);
+  if (loops >= kColourLoopsAvx2) i += mix_rows_avx2(a + i, b + i, out + i, n - i, WeightA, WeightB, Shift);
   if (loops >= kColourLoopsSsse3) i += mix_rows_ssse3(a + i, b + i, out + i, n - i, WeightA, WeightB, Shift);
 #endif
   for (; i < n; ++i)
@@ -202,7 +204,10 @@ void convert_to_bgr(const YuvPlanes& picture, const ColourConversion& conversion
 #if defined(__SSE2__)
     if (loops != kColourLoopsPlain) {
       if (c.chroma_shift) {
-        if (loops == kColourLoopsAvx2) done = colour_row_pairs_avx2(c, luma, cb, cr, out, conversion.width);
+        if (loops >= kColourLoopsAvx512) done = colour_row_pairs_avx512(c, luma, cb, cr, out, conversion.width);
+        if (loops >= kColourLoopsAvx2)
+          done += colour_row_pairs_avx2(c, luma + done, cb + done / 2, cr + done / 2, out + 3 * done,
+                                        conversion.width - done);
         const int32_t half = done >> 1;
         done += loops >= kColourLoopsSsse3
                     ? colour_row_pairs_ssse3(c, luma + done, cb + half, cr + half, out + 3 * done,

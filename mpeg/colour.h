@@ -61,9 +61,15 @@ void convert_to_bgr(const YuvPlanes& picture, const ColourConversion& conversion
 
 // The row loops convert_to_bgr and upsample_chroma use, each giving the
 // same bytes: the plain one, SSE2, SSE2 with the SSSE3 byte shuffle and
-// multiply-add, or AVX2 (4:2:x rows and up-sampling, with the SSSE3 loops
-// for what is left). By default the best this processor
+// multiply-add, AVX2 or AVX-512 (4:2:x rows and up-sampling, with the
+// narrower loops for what is left). By default the best this processor
 // runs; `loops` >= 0 chooses that one or the best below it (for tests and
 // benches). Returns the loops in use.
-enum { kColourLoopsPlain = 0, kColourLoopsSse2 = 1, kColourLoopsSsse3 = 2, kColourLoopsAvx2 = 3 };
+enum {
+  kColourLoopsPlain = 0,
+  kColourLoopsSse2 = 1,
+  kColourLoopsSsse3 = 2,
+  kColourLoopsAvx2 = 3,
+  kColourLoopsAvx512 = 4,
+};
 int colour_row_loops(int loops);

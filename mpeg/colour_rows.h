@@ -1,6 +1,6 @@
 // The vector row loops of colour conversion, shared by colour.cpp (SSE2),
-// colour_ssse3.cpp (the same loop compiled for SSSE3, chosen at run time)
-// and colour_avx2.cpp.
+// colour_ssse3.cpp (the same loop compiled for SSSE3, chosen at run time),
+// colour_avx2.cpp and colour_avx512.cpp.
 // Everything here has internal linkage: each file gets its own copy, built
 // for its own instruction set.
 #pragma once
@@ -299,4 +299,10 @@ int32_t mix_rows_ssse3(const uint8_t* a, const uint8_t* b, uint8_t* out, int32_t
                        int shift);
 int32_t mix_rows_avx2(const uint8_t* a, const uint8_t* b, uint8_t* out, int32_t n, int wa, int wb,
                       int shift);
+// Both again sixty-four at a time, in colour_avx512.cpp (built for
+// AVX-512BW; call them only where the processor has it).
+int32_t colour_row_pairs_avx512(const RowConversion& c, const uint8_t* luma, const uint8_t* cb,
+                                const uint8_t* cr, uint8_t* out, int32_t width);
+int32_t mix_rows_avx512(const uint8_t* a, const uint8_t* b, uint8_t* out, int32_t n, int wa, int wb,
+                        int shift);
 #endif

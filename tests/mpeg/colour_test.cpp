@@ -268,14 +268,14 @@ TEST(UpsampleChroma, VectorLoopsGiveThePlainLoopsBytes) {
       std::vector<uint8_t> plain = cb, plain_cr = cb;
       colour_row_loops(kColourLoopsPlain);
       upsample_chroma({y.data(), plain.data(), plain_cr.data(), size.stride, size.height, 1}, progressive);
-      for (int loops : {kColourLoopsSse2, kColourLoopsSsse3, kColourLoopsAvx2}) {
+      for (int loops : {kColourLoopsSse2, kColourLoopsSsse3, kColourLoopsAvx2, kColourLoopsAvx512}) {
         std::vector<uint8_t> vector = cb, vector_cr = cb;
         const int used = colour_row_loops(loops);
         upsample_chroma({y.data(), vector.data(), vector_cr.data(), size.stride, size.height, 1},
                         progressive);
         EXPECT_EQ(plain, vector) << "row loops " << used;
       }
-      colour_row_loops(kColourLoopsAvx2);
+      colour_row_loops(kColourLoopsAvx512);
     }
 }
 
@@ -328,7 +328,8 @@ TEST(ConvertToBgr, EverySampleTripleGivesTheFormulasBytes) {
             p[1] = clamp((l + u * r.cb_to_green + v * r.cr_to_green) >> 16);
             p[2] = clamp((l + v * r.cr_to_red) >> 16);
           }
-        for (int loops : {kColourLoopsPlain, kColourLoopsSse2, kColourLoopsSsse3, kColourLoopsAvx2}) {
+        for (int loops :
+             {kColourLoopsPlain, kColourLoopsSse2, kColourLoopsSsse3, kColourLoopsAvx2, kColourLoopsAvx512}) {
           const int used = colour_row_loops(loops);
           convert_to_bgr(YuvPlanes{y.data(), cb.data(), cr.data(), stride, rows, format}, r, pixels.data());
           if (pixels == want) continue;
@@ -337,7 +338,7 @@ TEST(ConvertToBgr, EverySampleTripleGivesTheFormulasBytes) {
               const int at = i * r.output_stride + 3 * j;
               for (int k = 0; k < 3; ++k)
                 if (pixels[at + k] != want[at + k]) {
-                  colour_row_loops(kColourLoopsAvx2);
+                  colour_row_loops(kColourLoopsAvx512);
                   FAIL() << "row loops " << used << ": Y " << int{y[i * stride + j]} << " Cb " << i
                          << " Cr " << int{cr[i * stride + (format == 3 ? j : j / 2)]} << " byte " << k
                          << ": " << int{pixels[at + k]} << " not " << int{want[at + k]};
@@ -346,7 +347,7 @@ TEST(ConvertToBgr, EverySampleTripleGivesTheFormulasBytes) {
         }
       }
     }
-  colour_row_loops(kColourLoopsAvx2);
+  colour_row_loops(kColourLoopsAvx512);
 }
 
 }  // namespace
@@ -385,13 +386,13 @@ TEST(ConvertToBgr, VectorLoopsGiveThePlainLoopsBytes) {
         std::vector<uint8_t> plain(bytes, 0xEE);
         colour_row_loops(kColourLoopsPlain);
         convert_to_bgr(picture, r, plain.data());
-        for (int loops : {kColourLoopsSse2, kColourLoopsSsse3, kColourLoopsAvx2}) {
+        for (int loops : {kColourLoopsSse2, kColourLoopsSsse3, kColourLoopsAvx2, kColourLoopsAvx512}) {
           std::vector<uint8_t> pixels(bytes, 0xEE);
           const int used = colour_row_loops(loops);
           convert_to_bgr(picture, r, pixels.data());
           EXPECT_EQ(plain, pixels) << "row loops " << used;
         }
-        colour_row_loops(kColourLoopsAvx2);
+        colour_row_loops(kColourLoopsAvx512);
       }
 }
 

@@ -125,8 +125,8 @@ void BenchColour() {
     elapsed = Seconds(start);
   } while (elapsed < 0.5);
   std::printf("%-34s %10.1f frames/s\n", "upsample_chroma 720x480", frames / elapsed);
-  const char* const loop_names[] = {"plain", "SSE2", "SSSE3", "AVX2"};
-  for (int loops : {kColourLoopsSse2, kColourLoopsSsse3, kColourLoopsAvx2}) {
+  const char* const loop_names[] = {"plain", "SSE2", "SSSE3", "AVX2", "AVX512"};
+  for (int loops : {kColourLoopsSse2, kColourLoopsSsse3, kColourLoopsAvx2, kColourLoopsAvx512}) {
     if (colour_row_loops(loops) != loops) continue;  // not on this processor
     frames = 0;
     start = Clock::now();
@@ -140,7 +140,7 @@ void BenchColour() {
     std::snprintf(name, sizeof name, "convert_to_bgr 720x480 4:2:0 %s", loop_names[loops]);
     std::printf("%-34s %10.1f frames/s\n", name, frames / elapsed);
   }
-  colour_row_loops(kColourLoopsAvx2);
+  colour_row_loops(kColourLoopsAvx512);
 }
 
 }  // namespace
