@@ -44,7 +44,9 @@ int BestRowLoops() {
 #if defined(__SSE2__) && (defined(__i386__) || defined(__x86_64__))
   __builtin_cpu_init();
 #if !defined(_WIN64)  // whose compilers cannot realign the stack for 32-byte spills
+#if defined(__x86_64__)  // see colour_avx512.cpp
   if (__builtin_cpu_supports("avx512bw")) return kColourLoopsAvx512;
+#endif
   if (__builtin_cpu_supports("avx2")) return kColourLoopsAvx2;
 #endif
   return __builtin_cpu_supports("ssse3") ? kColourLoopsSsse3 : kColourLoopsSse2;

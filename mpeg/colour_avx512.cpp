@@ -1,10 +1,12 @@
 // The 4:2:x colour conversion and up-sampling loops of colour_rows.h,
 // sixty-four pixels at a time: each 128-bit lane does what the SSSE3 loops
 // do for sixteen (this file is built with -mavx512bw; call it only where
-// the processor has it).
+// the processor has it). 64-bit builds only: with eight vector registers
+// the 32-bit loops would spill, and no emulator here runs AVX-512 to test
+// them.
 #include "mpeg/colour_rows.h"
 
-#if defined(__AVX512BW__) && !defined(_WIN64)
+#if defined(__AVX512BW__) && defined(__x86_64__) && !defined(_WIN64)
 #include <immintrin.h>
 
 namespace {

@@ -400,7 +400,7 @@ bool AvxSupported() {
 const bool kAvxSupported = AvxSupported();
 
 bool Avx512Supported() {
-#if defined(IDCT_HAS_AVX)
+#if defined(IDCT_HAS_AVX) && defined(__x86_64__)  // see idct_sum_avx512.cpp
   __builtin_cpu_init();
   return __builtin_cpu_supports("avx512f");
 #else

@@ -1,14 +1,15 @@
 // The basis-image sum of idct_sum.h, two rows per AVX-512 instruction (this
 // file is built with -mavx512f; call it only where the processor has it).
 // Each lane takes the same float operations in the same order as in the
-// eight-lane forms, so the sums, and what they decide, are theirs.
+// eight-lane forms, so the sums, and what they decide, are theirs. 64-bit
+// builds only, as colour_avx512.cpp.
 #include <cstdint>
 
 #include "mpeg/idct_sum.h"
 
 bool inverse_dct_sum_avx512(int16_t block[64], const uint8_t* coded, int count);
 
-#if defined(__AVX512F__) && !defined(_WIN64)
+#if defined(__AVX512F__) && defined(__x86_64__) && !defined(_WIN64)
 #include <immintrin.h>
 
 namespace {
