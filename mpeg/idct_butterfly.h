@@ -58,6 +58,11 @@ typename Ops::Row Limit(typename Ops::Row magnitude, float error_per_magnitude =
   return Ops::Splat(0.5f) - (magnitude * error_per_magnitude + Ops::Splat(kErrorConstant));
 }
 
+// The lanes of an Ops::Row: eight (one row), or sixteen (two rows) in
+// the forms that only decide outputs.
+template <class Ops>
+constexpr int kLanes = static_cast<int>(sizeof(typename Ops::Row) / sizeof(float));
+
 // Ops of one instruction set: Ops::Row (one row of eight lanes, with the
 // operators InverseDct8 uses) and
 //   Row Load(const int16_t* row);  Row Splat(float);
@@ -70,11 +75,7 @@ typename Ops::Row Limit(typename Ops::Row magnitude, float error_per_magnitude =
 // (Mask is any type; the eight-lane forms use Row.)
 // floor(s + 0.5) is the integer nearest to s where s lies nearer to it
 // than `limit`. True when every output of `s` was decided and stored in
-// block; the block is untouched otherwise.
-// A Row may also hold two rows (16 lanes); s then holds four.
-template <class Ops>
-constexpr int kLanes = static_cast<int>(sizeof(typename Ops::Row) / sizeof(float));
-
+// block; the block is untouched otherwise. s holds 64 / kLanes<Ops> Rows.
 template <class Ops>
 inline __attribute__((always_inline)) bool DecideOutputs(int16_t block[64], const typename Ops::Row s[],
                                                          typename Ops::Row limit) {

@@ -33,7 +33,7 @@ extern const Images kImages;
 template <class Ops>
 bool DecideSum(int16_t block[64], const uint8_t* coded, int count) {
   using Row = typename Ops::Row;
-  constexpr int kLanes = butterfly::kLanes<Ops>;
+  constexpr int kLanes = butterfly::kLanes<Ops>, kRows = 64 / kLanes;
   // The sum of |coefficients| in every lane, exact in float (below 2^16).
   Row magnitude = Ops::Splat(0.0f);
   const auto coefficient = [&](int i) {
@@ -41,13 +41,12 @@ bool DecideSum(int16_t block[64], const uint8_t* coded, int count) {
     magnitude = magnitude + Ops::Abs(f);
     return f;
   };
-  Row sum[64 / kLanes];
+  Row sum[kRows];
   const Row first = coefficient(0);
-  for (int y = 0; y < 64 / kLanes; ++y) sum[y] = first * Ops::LoadImage(kImages.image[coded[0]] + kLanes * y);
+  for (int y = 0; y < kRows; ++y) sum[y] = first * Ops::LoadImage(kImages.image[coded[0]] + kLanes * y);
   for (int i = 1; i < count; ++i) {
     const Row f = coefficient(i);
-    for (int y = 0; y < 64 / kLanes; ++y)
-      sum[y] = sum[y] + f * Ops::LoadImage(kImages.image[coded[i]] + kLanes * y);
+    for (int y = 0; y < kRows; ++y) sum[y] = sum[y] + f * Ops::LoadImage(kImages.image[coded[i]] + kLanes * y);
   }
   const Row limit = butterfly::Limit<Ops>(magnitude, kErrorPerMagnitude);
   return butterfly::DecideOutputs<Ops>(block, sum, limit);
