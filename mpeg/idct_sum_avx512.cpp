@@ -10,7 +10,17 @@
 bool inverse_dct_sum_avx512(int16_t block[64], const uint8_t* coded, int count);
 
 #if defined(__AVX512F__) && defined(__x86_64__) && !defined(_WIN64)
+// GCC 12's headers make their undefined vectors from themselves, which its
+// uninitialised-use warnings then name wherever they are inlined.
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wuninitialized"
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
 #include <immintrin.h>
+#pragma GCC diagnostic pop
+#else
+#include <immintrin.h>
+#endif
 
 namespace {
 
